@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# Runs one Windows program under Wine in a private prefix (a copy of the
+# template) on a private Xvfb display, then stops exactly what it started.
+# The program's exit code becomes this script's exit code.
+#
+# usage: wine-run.sh [options] -- PROGRAM [ARGS...]
+#   --win98          the prefix reports the 9x family (Wine's Version = win98)
+#   --desktop WxH    turn on Wine's virtual desktop of that size
+#   --screen WxHxD   Xvfb screen (default 1024x768x24)
+#   --pictures DIR   copy DIR/*.bmp into c:\zelvodata\
+#   --cwd DIR        run in DIR (default: a fresh empty folder)
+#   --keep           keep the prefix and print where it is
+# environment: SAVER_WINE (loader), SAVER_WINE_TEMPLATE (template prefix),
+#   SAVER_TIMEOUT (seconds, default 120);
+#   the program sees SAVER_RUN_DIR, the run's folder.
+set -uo pipefail
+
+win98=0 desktop="" screen=1024x768x24 pictures="" cwd="" keep=0
+while [ $# -gt 0 ]; do
+  case $1 in
+    --win98) win98=1 ;;
+    --desktop) desktop=$2; shift ;;
+    --screen) screen=$2; shift ;;
+    --pictures) pictures=$2; shift ;;
+    --cwd) cwd=$2; shift ;;
+    --keep) keep=1 ;;
+    --) shift; break ;;
+    *) echo "wine-run: unknown option $1" >&2; exit 2 ;;
+  esac
+  shift
+done
+[ $# -gt 0 ] || { echo "wine-run: no program" >&2; exit 2; }
+
+: "${SAVER_WINE:?}" "${SAVER_WINE_TEMPLATE:?}"
+run=$(mktemp -d "${TMPDIR:-/tmp}/saver-run.XXXXXX")
+prefix=$run/prefix
+xvfb_pid=""
+
+cleanup() {
+  WINEPREFIX=$prefix wineserver -k 2>/dev/null
+  WINEPREFIX=$prefix wineserver -w 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+  if [ "$keep" = 1 ]; then echo "wine-run: kept $run" >&2; else rm -rf "$run"; fi
+}
+trap cleanup EXIT
+trap 'exit 143' INT TERM
+
+# The prefix shares the template's files by hard link; the registry files,
+# the only ones Wine rewrites, are real copies (Wine replaces them whole).
+cp -al "$SAVER_WINE_TEMPLATE" "$prefix"
+for reg in "$prefix"/*.reg; do cp --remove-destination "$SAVER_WINE_TEMPLATE/$(basename "$reg")" "$reg"; done
+
+if [ "$win98" = 1 ]; then
+  printf '\n[Software\\\\Wine] 1700000000\n"Version"="win98"\n' >> "$prefix/user.reg"
+fi
+if [ -n "$desktop" ]; then
+  printf '\n[Software\\\\Wine\\\\Explorer] 1700000000\n"Desktop"="Default"\n' >> "$prefix/user.reg"
+  printf '\n[Software\\\\Wine\\\\Explorer\\\\Desktops] 1700000000\n"Default"="%s"\n' "$desktop" >> "$prefix/user.reg"
+fi
+if [ -n "$pictures" ]; then
+  mkdir -p "$prefix/drive_c/zelvodata"
+  cp "$pictures"/*.bmp "$prefix/drive_c/zelvodata/"
+fi
+
+exec 9>"$run/display"
+Xvfb -displayfd 9 -screen 0 "$screen" -nolisten tcp >"$run/xvfb.log" 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 100); do [ -s "$run/display" ] && break; sleep 0.05; done
+exec 9>&-
+export DISPLAY=:$(cat "$run/display")
+export WINEPREFIX=$prefix WINEDEBUG=${WINEDEBUG:--all} WINELOADER=$SAVER_WINE
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}mscoree,mshtml=;winemenubuilder.exe=d"
+export SAVER_RUN_DIR=$run
+
+if [ -z "$cwd" ]; then cwd=$run/work; mkdir -p "$cwd"; fi
+cd "$cwd"
+timeout -k 5 "${SAVER_TIMEOUT:-120}" "$SAVER_WINE" "$@"
+status=$?
+[ "$status" = 124 ] && echo "wine-run: timed out after ${SAVER_TIMEOUT:-120} s: $*" >&2
+exit $status

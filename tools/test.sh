@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs what the build needs (when missing), builds the saver for both
+# targets and runs every test. Exit status 0 only when all pass.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+"$top/tools/install-deps.sh"
+jobs=$(nproc)
+status=0
+for arch in i686 x86_64; do
+  build=$top/build/$arch
+  cmake -S "$top" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-$arch.cmake" >/dev/null
+  cmake --build "$build" -j "$jobs"
+  (cd "$build" && ctest --output-on-failure -j "$jobs") || status=1
+done
+exit $status
