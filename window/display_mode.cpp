@@ -1,0 +1,110 @@
+#include "display_mode.h"
+
+#include <stdlib.h>
+
+#include "render_window.h"
+
+namespace {
+
+const DWORD kSwitchBitsPerPixel = 16;
+
+// Shows one of the switch's failure boxes.
+void ReportSwitchFailure(const char* text)
+{
+    MessageBoxA(nullptr, text, "Error", MB_ICONHAND);
+}
+
+// Runs the undo when the process ends through the C runtime's exit (a
+// missing picture ends it that way, before the child window is destroyed).
+void UndoDisplayModeSwitchAtExit()
+{
+    UndoDisplayModeSwitch();
+}
+
+// Makes sure a switched screen is restored however the runtime exits.
+void RestoreModeAtExit()
+{
+    static bool registered = false;
+    if (!registered)
+        registered = atexit(UndoDisplayModeSwitchAtExit) == 0;
+}
+
+// Tries the switch through DirectDraw; true when the mode is set.
+bool SwitchThroughDirectDraw(HWND cooperativeWindow)
+{
+    HRESULT result = DirectDrawCreate(nullptr, &renderWindow.directDraw, nullptr);
+    if (FAILED(result)) {
+        renderWindow.directDraw = nullptr;
+        return false;
+    }
+    result = renderWindow.directDraw->SetCooperativeLevel(cooperativeWindow,
+                                                          DDSCL_FULLSCREEN | DDSCL_EXCLUSIVE);
+    if (SUCCEEDED(result))
+        result = renderWindow.directDraw->SetDisplayMode(renderWindow.childWidth,
+                                                         renderWindow.childHeight,
+                                                         kSwitchBitsPerPixel);
+    if (SUCCEEDED(result))
+        return true;
+    renderWindow.directDraw->Release();
+    renderWindow.directDraw = nullptr;
+    return false;
+}
+
+// Finds the first 16-bit display mode of the child's size; false if none.
+bool FindSwitchMode(DEVMODEA* mode)
+{
+    for (DWORD index = 0;; ++index) {
+        ZeroMemory(mode, sizeof *mode);
+        mode->dmSize = sizeof *mode;
+        if (!EnumDisplaySettingsA(nullptr, index, mode))
+            return false;
+        if (mode->dmBitsPerPel == kSwitchBitsPerPixel &&
+            mode->dmPelsWidth == static_cast<DWORD>(renderWindow.childWidth) &&
+            mode->dmPelsHeight == static_cast<DWORD>(renderWindow.childHeight))
+            return true;
+    }
+}
+
+// Switches through the display settings, reporting what stops it.
+void SwitchThroughDisplaySettings()
+{
+    DEVMODEA mode;
+    if (!FindSwitchMode(&mode)) {
+        ChangeDisplaySettingsA(nullptr, 0);
+        ReportSwitchFailure("Didn't find good fullscreen mode");
+        return;
+    }
+    mode.dmFields = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT;
+    switch (ChangeDisplaySettingsA(&mode, CDS_TEST)) {
+    case DISP_CHANGE_SUCCESSFUL:
+        ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN);
+        break;
+    case DISP_CHANGE_RESTART:
+        ReportSwitchFailure("Must restart to get that Fullscreen setting");
+        break;
+    case DISP_CHANGE_FAILED:
+        ReportSwitchFailure("Failed to change to desired settings");
+        break;
+    case DISP_CHANGE_BADMODE:
+        ReportSwitchFailure("That fullscreen mode is not supported");
+        break;
+    }
+}
+
+}  // namespace
+
+void SwitchDisplayMode(HWND cooperativeWindow)
+{
+    RestoreModeAtExit();
+    if (!SwitchThroughDirectDraw(cooperativeWindow))
+        SwitchThroughDisplaySettings();
+}
+
+void UndoDisplayModeSwitch()
+{
+    if (renderWindow.directDraw) {
+        renderWindow.directDraw->Release();
+        renderWindow.directDraw = nullptr;
+    }
+    ChangeDisplaySettingsA(nullptr, 0);
+}

@@ -1,0 +1,254 @@
+#include "render_window.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include "display_mode.h"
+#include "gl_driver.h"
+#include "saver_state.h"
+#include "saver_window.h"
+#include "scene_frame.h"
+#include "scene_lighting.h"
+#include "settings_store.h"
+
+RenderWindowState renderWindow;
+
+// The saver's own copy of the settings, read when its window is created.
+SaverSettings saverSettings;
+
+namespace {
+
+const char kChildClassName[] = "OpenGL ScreenSaver";
+const UINT_PTR kFrameTimer = 101;
+
+// Resolution choices, as the configuration dialog's button ids.
+const DWORD kDesktopResolution = 1012;
+const DWORD k640x480Resolution = 1013;
+const DWORD k800x600Resolution = 1014;
+
+// The pixel format asked for; replaced by the description of the format set.
+// A depth buffer is asked for, so the model hides the sky where it is nearer.
+PIXELFORMATDESCRIPTOR requestedPixelFormat = {
+    sizeof(PIXELFORMATDESCRIPTOR), 1,
+    PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER,
+    PFD_TYPE_RGBA, 24,
+    0, 0, 0, 0, 0, 0, 0, 0,
+    0, 0, 0, 0, 0,
+    16, 0, 0,
+    PFD_MAIN_PLANE, 0, 0, 0, 0,
+};
+
+// Shows one of the render window's failure boxes.
+void ReportWindowFailure(const char* text)
+{
+    MessageBoxA(nullptr, text, "OpenGL ScreenSaver", MB_ICONHAND);
+}
+
+// Reads the saver's settings from the registry.
+void ReadSettings()
+{
+    HKEY key = OpenSettingsKey();
+    ReadSaverSettings(key, &saverSettings);
+    RegCloseKey(key);
+}
+
+// Registers the GL child window's class.
+void RegisterChildClass()
+{
+    WNDCLASSA windowClass = {};
+    windowClass.style = CS_VREDRAW | CS_HREDRAW | CS_OWNDC;
+    windowClass.lpfnWndProc = GlChildWindowProc;
+    windowClass.hInstance = saverState.instance;
+    windowClass.lpszClassName = kChildClassName;
+    if (!RegisterClassA(&windowClass))
+        ReportWindowFailure("Couldn't Register Window Class");
+}
+
+// Measures the saver window once and notes a preview-sized one.
+void MeasureParent(HWND saverWindow)
+{
+    if (renderWindow.parentWidth == 0) {
+        RECT client;
+        GetClientRect(saverWindow, &client);
+        renderWindow.parentWidth = client.right;
+        renderWindow.parentHeight = client.bottom;
+    }
+    if (renderWindow.parentWidth < 640)
+        renderWindow.narrowParent = 1;
+}
+
+// Names the driver library: the system's own unless the probe may run.
+void ChooseDriver()
+{
+    strcpy(renderWindow.driverName, "opengl32.dll");
+    if (!renderWindow.narrowParent && !saverSettings.usedefault)
+        ChooseDriverLibrary(renderWindow.driverName);
+}
+
+// Fixes the child's size from the resolution setting. A resolution the
+// dialog cannot store counts as the desktop size.
+void FixChildSize()
+{
+    DWORD& resolution = saverSettings.resolution;
+    if (renderWindow.narrowParent ||
+        (resolution != k640x480Resolution && resolution != k800x600Resolution))
+        resolution = kDesktopResolution;
+    if (resolution == k640x480Resolution) {
+        renderWindow.childWidth = 640;
+        renderWindow.childHeight = 480;
+    } else if (resolution == k800x600Resolution) {
+        renderWindow.childWidth = 800;
+        renderWindow.childHeight = 600;
+    } else {
+        renderWindow.childWidth = renderWindow.parentWidth;
+        renderWindow.childHeight = renderWindow.parentHeight;
+    }
+    // The standalone 3dfx driver draws full screen at 640 x 480 only.
+    if (strcmp(renderWindow.driverName, "3dfxgl.dll") == 0 &&
+        resolution == kDesktopResolution && renderWindow.parentWidth >= 640) {
+        renderWindow.childWidth = 640;
+        renderWindow.childHeight = 480;
+    }
+}
+
+// Writes the start-up log "ssaver.txt"; skipped when it cannot be created.
+void WriteStartupLog()
+{
+    FILE* log = fopen("ssaver.txt", "w");
+    if (!log)
+        return;
+    fprintf(log, "childRes = %d\n", static_cast<int>(saverSettings.resolution));
+    fprintf(log, "childX   = %d\n", renderWindow.childWidth);
+    fprintf(log, "childY   = %d\n", renderWindow.childHeight);
+    fputs(renderWindow.driverName, log);
+    fclose(log);
+}
+
+// Creates the GL child window at the saver window's top-left corner.
+void CreateChildWindow(HWND saverWindow)
+{
+    renderWindow.childWindow = CreateWindowExA(
+        0, kChildClassName, kChildClassName,
+        WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0,
+        renderWindow.childWidth, renderWindow.childHeight, saverWindow, nullptr,
+        saverState.instance, nullptr);
+    if (!renderWindow.childWindow)
+        ReportWindowFailure("Couldn't Create Window");
+}
+
+// Saver window created: settings, driver, size, log and the GL child window.
+void CreateRenderWindow(HWND saverWindow)
+{
+    ReadSettings();
+    RegisterChildClass();
+    MeasureParent(saverWindow);
+    ChooseDriver();
+    if (LoadDriverLibrary(renderWindow.driverName) == -1) {
+        // No entry of the table may be called: nothing more is set up.
+        PostQuitMessage(0);
+        return;
+    }
+    FixChildSize();
+    WriteStartupLog();
+    CreateChildWindow(saverWindow);
+}
+
+// Saver window destroyed: the child, then the driver library.
+void DestroyRenderWindow()
+{
+    if (IsWindow(renderWindow.childWindow))
+        DestroyWindow(renderWindow.childWindow);
+    FreeDriverLibrary();
+    PostQuitMessage(0);
+}
+
+// Child created: mode switch, pixel format, context, light and textures,
+// frame timer. The saver window is the child's parent.
+void CreateGlContext(HWND child)
+{
+    renderWindow.childDc = GetDC(child);
+    if (renderWindow.childWidth == 640 || renderWindow.childWidth == 800)
+        SwitchDisplayMode(GetParent(child));
+    int format = DriverChoosePixelFormat(renderWindow.childDc, &requestedPixelFormat);
+    DriverSetPixelFormat(renderWindow.childDc, format, &requestedPixelFormat);
+    DriverDescribePixelFormat(renderWindow.childDc, format, sizeof requestedPixelFormat,
+                              &requestedPixelFormat);
+    renderWindow.glContext = DriverCreateContext(renderWindow.childDc);
+    DriverMakeCurrent(renderWindow.childDc, renderWindow.glContext);
+    InitSceneLighting();
+    SetTimer(child, kFrameTimer, 0, nullptr);
+}
+
+// Child destroyed: timer, context, device context, display mode.
+void DestroyGlContext(HWND child)
+{
+    KillTimer(child, kFrameTimer);
+    DriverMakeCurrent(renderWindow.childDc, nullptr);
+    DriverDeleteContext(renderWindow.glContext);
+    ReleaseDC(child, renderWindow.childDc);
+    UndoDisplayModeSwitch();
+    PostQuitMessage(0);
+}
+
+// Draws one frame and shows it.
+void PaintFrame(HWND child)
+{
+    PAINTSTRUCT paint;
+    BeginPaint(child, &paint);
+    DrawSceneFrame();
+    DriverSwapBuffers(renderWindow.childDc);
+    EndPaint(child, &paint);
+}
+
+}  // namespace
+
+LRESULT CALLBACK SaverHookProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CREATE:
+        CreateRenderWindow(window);
+        return 0;
+    case WM_DESTROY:
+        DestroyRenderWindow();
+        return 0;
+    }
+    return SaverDefaultProc(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK GlChildWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CREATE:
+        CreateGlContext(window);
+        return 0;
+    case WM_DESTROY:
+        DestroyGlContext(window);
+        return 0;
+    case WM_SIZE:
+        ResizeScene(LOWORD(lParam), HIWORD(lParam));
+        return 0;
+    case WM_TIMER:
+        InvalidateRect(window, nullptr, FALSE);
+        return 0;
+    case WM_PAINT:
+        PaintFrame(window);
+        return 0;
+    case WM_ACTIVATE:
+    case WM_ACTIVATEAPP:
+    case WM_SETCURSOR:
+    case WM_NCACTIVATE:
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+    case WM_SYSCOMMAND:
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN: {
+        // The close rules apply to the child and to the saver window.
+        LRESULT result = SaverDefaultProc(window, message, wParam, lParam);
+        SaverDefaultProc(saverState.saverWindow, message, wParam, lParam);
+        return result;
+    }
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
