@@ -1,8 +1,10 @@
 #include <windows.h>
 
-// Program entry. The modes come with the command-line dispatch; until then
-// the saver starts and ends at once.
+#include "saver_entry.h"
+
+// Program entry: the saver derives its command line and mode itself.
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
-    ExitProcess(0);
+    SaverStart();
+    return 0;
 }
