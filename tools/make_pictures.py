@@ -248,9 +248,9 @@ def make_stars():
 
 # ---------------------------------------------------------------------- cloud
 
-CLOUD_VIOLET = (44.0, 28.0, 100.0)  # the thin parts, in one region
-CLOUD_TEAL = (16.0, 80.0, 96.0)     # the thin parts, in another
-CLOUD_CORE = (84.0, 76.0, 110.0)    # the densest knots, paler
+CLOUD_VIOLET = (42.0, 27.0, 94.0)   # the thin parts, in one region
+CLOUD_TEAL = (15.0, 76.0, 90.0)     # the thin parts, in another
+CLOUD_CORE = (80.0, 72.0, 94.0)     # the densest knots, paler
 
 
 # Returns the cloud picture as RGB rows, bottom row first: warped fractal
