@@ -4,7 +4,8 @@
     make_pictures.py OUTDIR
 
 writes OUTDIR/cloud.bmp, OUTDIR/stars.bmp and OUTDIR/quad.bmp: 24-bit
-uncompressed BMP files, 256 x 256, rows bottom-up.
+uncompressed BMP files, 256 x 256 (the largest texture the 3D cards of the
+day take; the star picture is uploaded unscaled), rows bottom-up.
 
 - stars.bmp: black sky with stars of many sizes, brightnesses and tints; it
   tiles without seams (stars near an edge wrap round to the opposite one).
@@ -285,9 +286,9 @@ def make_cloud():
 # ----------------------------------------------------------------------- quad
 
 SEAM = (38.0, 28.0, 10.0)           # dark brown between plates
-RIM = (152.0, 160.0, 60.0)          # raised rim just inside the seam
-PLATE = (116.0, 136.0, 40.0)        # olive green body of a plate
-GROOVE = (70.0, 84.0, 24.0)         # growth rings
+RIM = (150.0, 156.0, 62.0)          # raised rim just inside the seam
+PLATE = (110.0, 130.0, 42.0)        # olive green body of a plate
+GROOVE = (70.0, 82.0, 26.0)         # growth rings
 CENTRE = (224.0, 176.0, 60.0)       # amber centre
 RAY = (204.0, 158.0, 52.0)          # amber rays from the centre
 
@@ -331,7 +332,8 @@ def plate_colour(s, t, mottle):
     depth = 3.0 * min(a, b, c)              # 0 at the edges, 1 at the centre
     colour = mix(PLATE, GROOVE, 0.6 * groove_strength(depth))
     colour = mix(colour, RIM, 1.0 - smoothstep(0.10, 0.24, depth))
-    colour = mix(colour, RAY, 0.8 * ray_strength(a, b, c) * smoothstep(0.08, 0.3, depth))
+    rays = ray_strength(a, b, c) * smoothstep(0.08, 0.3, depth)
+    colour = mix(colour, RAY, 0.8 * rays)
     colour = mix(colour, CENTRE, smoothstep(0.66, 0.86, depth))
     shade = 1.0 + mottle
     colour = (colour[0] * shade, colour[1] * shade, colour[2] * shade)
