@@ -713,10 +713,8 @@ def check_table(table):
 
 def literal(v):
     """An exact C++ float literal for a value in 1/64 units."""
-    text = str(Fraction(v, UNIT).numerator / Fraction(v, UNIT).denominator)
-    assert Fraction(text) == Fraction(v, UNIT)
-    if text.endswith(".0"):
-        text = text[:-2]
+    text = repr(v / UNIT)          # exact: v / 64 is a short binary fraction
+    assert Fraction(text) == Fraction(v, UNIT) and "." in text and "e" not in text
     return text + "f"
 
 
