@@ -143,10 +143,10 @@ def to_units(p):
     return tuple(c / UNIT for c in p)
 
 
-def arc_frame(centre, a_deg):
-    """Tangent (toward the tip) and outward normal of a circle at an angle."""
+def radial(a_deg):
+    """Unit vector at an angle in the plan."""
     a = math.radians(a_deg)
-    return (-math.sin(a), math.cos(a)), (math.cos(a), math.sin(a))
+    return (math.cos(a), math.sin(a))
 
 
 def polar(centre, p):
@@ -193,21 +193,19 @@ def design_right_wing():
     sections[1] = [grid(13.46875, 2.953125, 9.484375), grid(11.984375, 2.875, 9.484375),
                    grid(11.453125, 5.890625, 9.484375), grid(12.921875, 5.96875, 9.484375)]
 
-    bottom_back = {3: J, 4: I, 14: D, 15: C}
+    ob1 = to_units(sections[1][2])
+    bottom_back = {1: ob1, 3: J, 4: I, 14: D, 15: C}
     for k in range(5, 14):
         t = (k - 4) / 10.0
-        a = lerp(a_first, a_last, t)
+        out = radial(lerp(a_first, a_last, t))
         r = lerp(r_first, r_last, t)
-        tangent, normal = arc_frame(centre, a)
-        bottom_back[k] = (centre[0] + r * normal[0], centre[1] + r * normal[1], bottom_z[k])
+        bottom_back[k] = (centre[0] + r * out[0], centre[1] + r * out[1], bottom_z[k])
     # Station 2 sits between the level root section and station 3.
-    ob1 = to_units(sections[1][2])
     bottom_back[2] = (lerp(ob1[0], J[0], 0.55), lerp(ob1[1], J[1], 0.5), 9.5625)
 
     def plan_frame(k):
         """Tangent and outward (front) normal of the band at station k."""
-        p, q = bottom_back[k - 1] if k - 1 in bottom_back else to_units(sections[1][2]), \
-            bottom_back[k + 1]
+        p, q = bottom_back[k - 1], bottom_back[k + 1]
         dx, dy = q[0] - p[0], q[1] - p[1]
         n = math.hypot(dx, dy)
         tangent = (dx / n, dy / n)
@@ -233,7 +231,7 @@ def design_right_wing():
     sections[3][3] = fixed_corner(132, 2)
 
     # Stations 14 and 15 near the tip, then the tip itself.
-    t14, n14 = plan_frame(14)
+    n14 = plan_frame(14)[1]
     sections[14] = [grid(B[0] + 0.5 * n14[0], B[1] + 0.5 * n14[1], B[2] - 0.0625),
                     fixed_corner(1, 1), fixed_corner(2, 2), fixed_corner(3, 2)]
     sections[15] = [grid(-15.734375, 9.0625, 16.25), fixed_corner(1, 0),

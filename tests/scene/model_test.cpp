@@ -30,13 +30,13 @@ const Piece pieces[3] = {
 };
 
 // Rows whose corners and normals are known exactly (row numbers from 1).
-struct TellingRow {
+struct KnownRow {
     int row;
     float p[3][3];
     float n[3];
 };
 
-const TellingRow tellingRows[] = {
+const KnownRow knownRows[] = {
     { 1, { { -15.390625f, 8.65625f, 16.3125f }, { -14.046875f, 10.609375f, 15.859375f }, { -14.28125f, 10.359375f, 14.953125f } }, { 1.88330078125f, -1.323974609375f, -0.121826171875f } },
     { 2, { { -14.28125f, 10.359375f, 14.953125f }, { -14.046875f, 10.609375f, 15.859375f }, { -12.71875f, 12.015625f, 14.21875f } }, { 1.6845703125f, -1.588134765625f, 0.00244140625f } },
     { 3, { { -14.28125f, 10.359375f, 14.953125f }, { -12.71875f, 12.015625f, 14.21875f }, { -12.71875f, 12.75f, 14.046875f } }, { -0.254638671875f, -0.2685546875f, -1.1474609375f } },
@@ -431,9 +431,9 @@ TEST(ModelTable, PiecesAreContiguousClosedSurfaces)
     EXPECT_EQ(total, all.size()) << "pieces share points";
 }
 
-TEST(ModelTable, TellingRowsHoldTheirExactCornersAndNormals)
+TEST(ModelTable, KnownRowsHoldTheirExactCornersAndNormals)
 {
-    for (const TellingRow& expected : tellingRows) {
+    for (const KnownRow& expected : knownRows) {
         const ModelTriangle& t = ModelTriangles[expected.row - 1];
         const float* corners[3] = { t.p0, t.p1, t.p2 };
         for (int c = 0; c < 3; ++c)
