@@ -127,12 +127,28 @@ def render(rows, place, turn, screen, perspective, name):
     return path
 
 
+def contact_sheet(paths, name):
+    """The saver views side by side, three to a row, at half size."""
+    columns = min(3, len(paths))
+    rows = (len(paths) + columns - 1) // columns
+    w, h = WIDTH // 2, HEIGHT // 2
+    sheet = Image.new("RGB", (w * columns, h * rows))
+    for i, path in enumerate(paths):
+        sheet.paste(Image.open(path).resize((w, h), Image.LANCZOS), ((i % columns) * w, (i // columns) * h))
+    path = os.path.join(OUT, name)
+    sheet.save(path)
+    return path
+
+
 def main():
     rows = read_table(TABLE)
     spins = [float(s) for s in sys.argv[1:]] or [0, 45, 90, 135, 180, 270]
+    paths = []
     for spin in spins:
         place, turn, screen = saver_view(spin)
-        print(render(rows, place, turn, screen, True, "saver-spin%03d.png" % int(spin)))
+        paths.append(render(rows, place, turn, screen, True, "saver-spin%03d.png" % int(spin)))
+        print(paths[-1])
+    print(contact_sheet(paths, "saver-all.png"))
     # Plan (from above, x right, y up), front (x right, z up), end-on (y, z).
     views = (("plan.png", (0, 1, 2), (1, 1, 1)), ("side.png", (0, 2, 1), (1, 1, -1)),
              ("end.png", (1, 2, 0), (1, 1, 1)))
