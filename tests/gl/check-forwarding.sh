@@ -25,21 +25,27 @@ for pair in "$@"; do
   index=$(grep -nx "$entry" <<<"$names" | cut -d: -f1)
   [ -n "$index" ] || { echo "$entry: not an entry"; status=1; continue; }
   offset=$(printf '0x%x' $((first_slot + (index - 1) * pointer)))
-  body=$(awk -v head="<$symbol_prefix$function>:" '$2 == head {on = 1; next} on && NF == 0 {exit} on' <<<"$dump")
+  body=$(awk -v head="<$symbol_prefix$function>:" \
+    '$2 == head {on = 1; next} on && NF == 0 {exit} on' <<<"$dump")
   [ -n "$body" ] || { echo "$function: not found in $object"; status=1; continue; }
   echo "$function ($entry, slot offset $offset):"
   echo "$body"
   code=$(grep -v -E '^\s+[0-9a-f]+: (dir32|IMAGE_REL|R_)' <<<"$body" || true)
 
   indirect=$(grep -cE '\s(call|jmp)[lq]?\s+\*' <<<"$code" || true)
-  [ "$indirect" = 1 ] || { echo "FAIL $function: $indirect indirect calls or jumps, want 1"; status=1; }
+  if [ "$indirect" != 1 ]; then
+    echo "FAIL $function: $indirect indirect calls or jumps, want 1"; status=1
+  fi
   if grep -qE '\s(call|jmp)[lq]?\s+[^*[:space:]]' <<<"$code"; then
     echo "FAIL $function: a direct call or jump"; status=1
   fi
-  if grep -qE '\s(j(n?[abceglopsz]|n?[abgl]e|p[eo]|[er]?cxz)|test[bwlq]?|cmp[a-z]*|loop[a-z]*)\s' <<<"$code"; then
+  conditional='j(n?[abceglopsz]|n?[abgl]e|p[eo]|[er]?cxz)|test[bwlq]?|cmp[a-z]*|loop[a-z]*'
+  if grep -qE "\\s($conditional)\\s" <<<"$code"; then
     echo "FAIL $function: a test, compare or conditional branch"; status=1
   fi
-  grep -qE 'glEntries' <<<"$body" || { echo "FAIL $function: the entry table is not read"; status=1; }
+  if ! grep -q 'glEntries' <<<"$body"; then
+    echo "FAIL $function: the entry table is not read"; status=1
+  fi
   grep -qE "[^0-9a-fx]$offset([^0-9a-f]|$)" <<<"$code" ||
     { echo "FAIL $function: slot offset $offset of $entry not used"; status=1; }
 done

@@ -35,7 +35,8 @@ ProbeReport RunProbe(const std::string& folderName, const std::vector<Installed>
     report.folder = RunDirPath(folderName) + "\\";
     CreateDirectoryA(report.folder.c_str(), nullptr);
     std::string program = report.folder + "gl_driver_probe.exe";
-    EXPECT_TRUE(CopyFileA((ProgramFolder() + "gl_driver_probe.exe").c_str(), program.c_str(), FALSE));
+    std::string built = ProgramFolder() + "gl_driver_probe.exe";
+    EXPECT_TRUE(CopyFileA(built.c_str(), program.c_str(), FALSE));
     for (const Installed& installed : doubles)
         EXPECT_TRUE(CopyFileA(DoublePath(installed.first, installed.second).c_str(),
                               (report.folder + installed.second).c_str(), FALSE))

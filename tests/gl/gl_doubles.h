@@ -13,10 +13,11 @@ inline std::string DoublePath(const std::string& folder, const std::string& file
     return ProgramFolder() + "doubles\\" + folder + "\\" + file;
 }
 
-// A small visible top-level window with a device context of its own.
+// A small top-level window with a device context of its own. Hidden unless
+// asked: Wine without a window manager takes 2 s to destroy a visible one.
 class TestGlWindow {
 public:
-    explicit TestGlWindow(int width = 64, int height = 64)
+    explicit TestGlWindow(bool visible = false, int width = 64, int height = 64)
     {
         static ATOM windowClass;
         if (!windowClass) {
@@ -27,9 +28,9 @@ public:
             description.lpszClassName = "GlTestWindow";
             windowClass = RegisterClassA(&description);
         }
-        window = CreateWindowExA(0, "GlTestWindow", "GL test", WS_POPUP | WS_VISIBLE, 0, 0,
-                                 width, height, nullptr, nullptr, GetModuleHandleA(nullptr),
-                                 nullptr);
+        DWORD style = WS_POPUP | (visible ? WS_VISIBLE : 0);
+        window = CreateWindowExA(0, "GlTestWindow", "GL test", style, 0, 0, width, height,
+                                 nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
         dc = GetDC(window);
     }
     ~TestGlWindow()

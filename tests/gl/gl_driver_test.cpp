@@ -148,7 +148,7 @@ TEST_F(GlDriver, OnlyTheExactPlatformNameLeavesGdiInCharge)
 
 TEST_F(GlDriver, LibraryThatCannotBeFoundShowsOneBoxOwnedByTheFocus)
 {
-    TestGlWindow focus;
+    TestGlWindow focus(true);
     SetForegroundWindow(focus.window);
     SetFocus(focus.window);
     ASSERT_EQ(focus.window, GetFocus());
@@ -609,7 +609,7 @@ void ExpectClearedTo(float red, float green, float blue)
 TEST_F(GlDriver, PlatformLibraryDrawsThroughTheTable)
 {
     ASSERT_EQ(0, LoadDriverLibrary("opengl32.dll"));
-    TestGlWindow window;
+    TestGlWindow window(true);
     ASSERT_NO_FATAL_FAILURE(StartContext(window.dc));
     DriverGl::glViewport(0, 0, 64, 64);
     ExpectClearedTo(1, 0.5f, 0.25f);
@@ -622,7 +622,7 @@ TEST_F(GlDriver, PlatformLibraryDrawsThroughTheTable)
 TEST_F(GlDriver, StandaloneDriverDrawsThroughItsOwnExports)
 {
     LoadRecorder();
-    TestGlWindow window;
+    TestGlWindow window(true);
     ASSERT_NO_FATAL_FAILURE(StartContext(window.dc));
     DriverGl::glViewport(0, 0, 64, 64);
     ExpectClearedTo(0.25f, 0.5f, 1);

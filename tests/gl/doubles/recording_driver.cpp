@@ -127,7 +127,8 @@ const char* Descriptor(const PIXELFORMATDESCRIPTOR* pfd)
     static char text[128];
     if (!pfd)
         return "null";
-    snprintf(text, sizeof text, "{flags 0x%08lX, type %d, color %d, alpha %d, depth %d, stencil %d}",
+    snprintf(text, sizeof text,
+             "{flags 0x%08lX, type %d, color %d, alpha %d, depth %d, stencil %d}",
              static_cast<unsigned long>(pfd->dwFlags), pfd->iPixelType, pfd->cColorBits,
              pfd->cAlphaBits, pfd->cDepthBits, pfd->cStencilBits);
     return text;
