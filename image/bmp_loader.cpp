@@ -128,7 +128,8 @@ bool MapWholeFile(LoadCall* call, const char* path)
     return call->view != nullptr;
 }
 
-// Releases what the call acquired, in reverse order of use.
+// Releases what the call acquired: the context (letting go of the surface),
+// the surface, the descriptions, then the view, the mapping and the file.
 void ReleaseLoadCall(LoadCall* call)
 {
     if (call->context) DeleteDC(call->context);
