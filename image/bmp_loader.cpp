@@ -430,6 +430,8 @@ RgbImage* ConvertMappedFile(LoadCall* call)
 
 }  // namespace
 
+// Colour-table entries of a core or information header: colours used, else
+// the full table of a depth of 1, 4 or 8 bits, else none.
 WORD CountDibColors(const void* header)
 {
     const BYTE* fields = static_cast<const BYTE*>(header);
@@ -450,6 +452,8 @@ WORD CountDibColors(const void* header)
     }
 }
 
+// Maps the file, converts it and releases everything; the open failure is
+// reported last, after the clean-up.
 RgbImage* LoadBmpImage(const char* path)
 {
     LoadCall call = {};
