@@ -15,9 +15,11 @@ BOOL PrepareConfigDialog(HINSTANCE)
     return TRUE;
 }
 
-// Reads the stored settings and fills in what was never chosen.
+// Reads the stored settings into an empty instance and fills in what was
+// never chosen.
 static void LoadDialogSettings()
 {
+    configDialog.settings = SaverSettings();
     configDialog.key = OpenSettingsKey();
     ReadSaverSettings(configDialog.key, &configDialog.settings);
     if (configDialog.settings.resolution == 0)
