@@ -10,6 +10,7 @@ static ConfigDialogState configDialog;
 
 static const char defaultDataPath[] = "c:\\windows";
 
+// The dialog uses only the system's controls, so there is nothing to register.
 BOOL PrepareConfigDialog(HINSTANCE)
 {
     return TRUE;
@@ -71,6 +72,7 @@ static void HandleConfigCommand(HWND dialog, int id)
     }
 }
 
+// Handles initialisation and commands; everything else goes to the dialog manager.
 INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 {
     switch (message) {

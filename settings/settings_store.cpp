@@ -3,12 +3,14 @@
 SaverSettings saverSettings;
 
 static const char settingsKeyName[] = "Software\\OpenGLScreenSaver";
+static char settingsKeyClass[] = "NONE";
 
+// Opens the settings key for all access, creating it when absent; null when neither works.
 HKEY OpenSettingsKey()
 {
     HKEY key = nullptr;
     DWORD disposition;
-    RegCreateKeyExA(HKEY_CURRENT_USER, settingsKeyName, 0, const_cast<char*>("NONE"),
+    RegCreateKeyExA(HKEY_CURRENT_USER, settingsKeyName, 0, settingsKeyClass,
                     REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key, &disposition);
     return key;
 }
@@ -20,6 +22,7 @@ static void ReadSettingsValue(HKEY key, const char* name, void* field, DWORD siz
     RegQueryValueExA(key, name, nullptr, nullptr, static_cast<BYTE*>(field), &size);
 }
 
+// Reads the three values, each offering exactly its field's size.
 void ReadSaverSettings(HKEY key, SaverSettings* settings)
 {
     ReadSettingsValue(key, "resolution", &settings->resolution, sizeof settings->resolution);
@@ -29,6 +32,7 @@ void ReadSaverSettings(HKEY key, SaverSettings* settings)
     settings->datapath[sizeof settings->datapath - 1] = '\0';
 }
 
+// Writes the three values, the path as its whole 80-byte buffer.
 void WriteSaverSettings(HKEY key, const SaverSettings* settings)
 {
     RegSetValueExA(key, "resolution", 0, REG_DWORD,
@@ -39,6 +43,7 @@ void WriteSaverSettings(HKEY key, const SaverSettings* settings)
                    reinterpret_cast<const BYTE*>(settings->datapath), sizeof settings->datapath);
 }
 
+// Reads the saver's settings once at start and lets the key go at once.
 void ReadStartupSettings()
 {
     HKEY key = OpenSettingsKey();
