@@ -24,6 +24,9 @@ int LoadDriverLibrary(const char* name);
 // Frees the driver library; the result of FreeLibrary.
 BOOL FreeDriverLibrary();
 
+// WGL operations. The four with a GDI counterpart ask GDI first while
+// useDriverWgl is 0; otherwise, or when GDI fails, the driver library's wgl*
+// export of the same name does the work. 0 (FALSE, null) means failure.
 HGLRC DriverCreateContext(HDC dc);
 BOOL DriverDeleteContext(HGLRC context);
 BOOL DriverMakeCurrent(HDC dc, HGLRC context);

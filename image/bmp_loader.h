@@ -1,0 +1,19 @@
+#pragma once
+#include <windows.h>
+
+// A picture as packed red, green, blue bytes: rows bottom-up, each row
+// exactly 3 * width bytes with no padding.
+struct RgbImage {
+    LONG width;
+    LONG height;
+    BYTE* data;
+};
+
+// Returns the number of colour-table entries of a DIB header (core or
+// information header).
+WORD CountDibColors(const void* header);
+
+// Reads a BMP file (with or without the "BM" file header) into a new
+// RgbImage. The record and its pixel block come from malloc and belong to
+// the caller. On failure shows one message box and returns null.
+RgbImage* LoadBmpImage(const char* path);

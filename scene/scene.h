@@ -1,0 +1,11 @@
+#pragma once
+// Records shared by the scene's drawing code.
+#include <windows.h>
+#include <GL/gl.h>
+
+// The scene's three OpenGL texture names, made once before the first frame
+// and only bound afterwards.
+struct SceneTextures {
+    GLuint modelTexture, starsTexture, cloudTexture;
+};
+extern SceneTextures sceneTextures;

@@ -1,0 +1,130 @@
+#include "scene_frame.h"
+
+#include <math.h>
+
+#include "gl_driver.h"
+#include "model.h"
+#include "scene.h"
+#include <GL/glu.h>
+
+SceneState sceneState;
+
+namespace {
+
+// Per-frame increments, single precision as the animation has always used.
+const float kModelPhaseStep = 0.025f;
+const float kSkyPhaseStep = 0.015f;
+const float kStarsSpinStep = 0.05f;
+const float kCloudSpinStep = 0.1f;
+
+// One square sky quad: its texture, half size, plane, texture repeat and
+// the three angles that turn it.
+struct SkyLayer {
+    const GLuint* texture;
+    float halfSize;
+    float plane;
+    float repeat;
+    const float* tiltX;
+    const float* tiltY;
+    const float* spin;
+};
+
+// Far stars, near stars, cloud, in drawing order.
+const SkyLayer kSkyLayers[] = {
+    {&sceneTextures.starsTexture, 70.0f, -40.0f, 2.0f,
+     &sceneState.starsTiltX, &sceneState.starsTiltY, &sceneState.starsSpin},
+    {&sceneTextures.starsTexture, 55.0f, -35.0f, 1.0f,
+     &sceneState.starsTiltX, &sceneState.starsTiltY, &sceneState.starsSpin},
+    {&sceneTextures.cloudTexture, 150.0f, -32.0f, 3.0f,
+     &sceneState.cloudTiltX, &sceneState.cloudTiltY, &sceneState.cloudSpin},
+};
+
+// Draws one sky layer, its transform rebuilt from the identity.
+void DrawSkyLayer(const SkyLayer& layer)
+{
+    const float h = layer.halfSize;
+    const float z = layer.plane;
+    const float r = layer.repeat;
+    DriverGl::glLoadIdentity();
+    DriverGl::glTranslatef(0.0f, 0.0f, -50.0f);
+    DriverGl::glRotatef(*layer.tiltX, 1.0f, 0.0f, 0.0f);
+    DriverGl::glRotatef(*layer.tiltY, 0.0f, 1.0f, 0.0f);
+    DriverGl::glRotatef(*layer.spin, 0.0f, 0.0f, 1.0f);
+    DriverGl::glBindTexture(GL_TEXTURE_2D, *layer.texture);
+    DriverGl::glBegin(GL_QUADS);
+    ::glNormal3f(0.0f, 1.0f, 1.0f);
+    DriverGl::glTexCoord2f(0.0f, 0.0f);
+    DriverGl::glVertex3f(-h, -h, z);
+    DriverGl::glTexCoord2f(r, 0.0f);
+    DriverGl::glVertex3f(h, -h, z);
+    DriverGl::glTexCoord2f(r, r);
+    DriverGl::glVertex3f(h, h, z);
+    DriverGl::glTexCoord2f(0.0f, r);
+    DriverGl::glVertex3f(-h, h, z);
+    DriverGl::glEnd();
+}
+
+}  // namespace
+
+void StepSceneAnimation()
+{
+    SceneState& s = sceneState;
+    // Each value is computed in double precision and stored as a float.
+    s.modelPhase = static_cast<float>(static_cast<double>(s.modelPhase) + kModelPhaseStep);
+    s.skyPhase = static_cast<float>(static_cast<double>(s.skyPhase) + kSkyPhaseStep);
+    s.starsTiltX = static_cast<float>(8.0 * cos(static_cast<double>(s.skyPhase)));
+    s.starsTiltY = static_cast<float>(8.0 * sin(static_cast<double>(s.skyPhase)));
+    s.starsSpin = static_cast<float>(static_cast<double>(s.starsSpin) + kStarsSpinStep);
+    s.cloudTiltX = static_cast<float>(8.0 * cos(static_cast<double>(s.skyPhase)));
+    s.cloudTiltY = static_cast<float>(8.0 * sin(static_cast<double>(s.skyPhase)));
+    s.cloudSpin = static_cast<float>(static_cast<double>(s.cloudSpin) - kCloudSpinStep);
+    s.modelPitch = static_cast<float>(-7.0 * cos(static_cast<double>(s.modelPhase)) - 90.0);
+    s.modelYaw = static_cast<float>(-7.0 * sin(static_cast<double>(s.modelPhase)));
+    s.modelSpin = static_cast<float>(static_cast<double>(s.modelSpin) + 0.75);
+}
+
+void DrawSceneFrame()
+{
+    DriverGl::glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    DriverGl::glEnable(GL_BLEND);
+    DriverGl::glEnable(GL_DEPTH_TEST);
+    DriverGl::glEnable(GL_TEXTURE_2D);
+    DriverGl::glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    DriverGl::glClearDepth(1.0);
+    DriverGl::glDepthFunc(GL_LESS);
+    DriverGl::glShadeModel(GL_SMOOTH);
+
+    DriverGl::glMatrixMode(GL_PROJECTION);
+    DriverGl::glLoadIdentity();
+    ::gluPerspective(45.0, 4.0 / 3.0, 0.1f, 100.0);
+    DriverGl::glMatrixMode(GL_MODELVIEW);
+
+    DriverGl::glEnable(GL_NORMALIZE);
+    DriverGl::glLoadIdentity();
+    DriverGl::glTranslatef(0.0f, -10.0f, -65.0f);
+    DriverGl::glRotatef(sceneState.modelPitch, 1.0f, 0.0f, 0.0f);
+    DriverGl::glRotatef(sceneState.modelYaw, 0.0f, 1.0f, 0.0f);
+    DriverGl::glRotatef(sceneState.modelSpin, 0.0f, 0.0f, 1.0f);
+    DrawModel();
+
+    DriverGl::glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+    for (const SkyLayer& layer : kSkyLayers)
+        DrawSkyLayer(layer);
+    DriverGl::glBlendFunc(GL_SRC_ALPHA, GL_ZERO);
+
+    StepSceneAnimation();
+}
+
+void ResizeScene(int width, int height)
+{
+    DriverGl::glViewport(0, 0, width, height);
+    DriverGl::glMatrixMode(GL_PROJECTION);
+    DriverGl::glLoadIdentity();
+    // A zero height (a minimised window) gets the aspect of a height of 1.
+    const float aspect = static_cast<float>(width) / static_cast<float>(height > 0 ? height : 1);
+    const float halfHeight = 2.605f * aspect;
+    DriverGl::glFrustum(-4.0, 4.0, -halfHeight, halfHeight, 4.0, 4096.0);
+    DriverGl::glTranslatef(0.0f, 0.0f, -5.0f);
+    DriverGl::glMatrixMode(GL_MODELVIEW);
+    DriverGl::glLoadIdentity();
+}

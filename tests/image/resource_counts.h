@@ -1,0 +1,20 @@
+#pragma once
+// Counts of what a call could leak: GDI objects, kernel handles and mapped
+// views of this process. GetGuiResources and GetProcessHandleCount answer 0
+// under Wine, so the counts are read from the GDI handle table the process
+// environment block points to, from the system's handle list and from the
+// address space.
+
+struct ResourceCounts {
+    int gdiObjects;
+    int handles;
+    int mappedViews;
+};
+
+// Takes the counts now; a count that cannot be read is -1.
+ResourceCounts CountResources();
+
+inline bool operator==(const ResourceCounts& a, const ResourceCounts& b)
+{
+    return a.gdiObjects == b.gdiObjects && a.handles == b.handles && a.mappedViews == b.mappedViews;
+}
