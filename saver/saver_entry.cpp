@@ -1,6 +1,6 @@
 #include "saver_entry.h"
 
-#include "config_dialog.h"
+#include "settings.h"
 #include "passwords.h"
 #include "saver_state.h"
 #include "saver_window.h"
@@ -77,7 +77,7 @@ const char* SkipSpaces(const char* text)
 // screen-saver-running notice off and ends the process.
 LONG WINAPI GuardFault(EXCEPTION_POINTERS* fault)
 {
-    SetSaverRunning(FALSE);
+    SetSaverRunning(false);
     ExitProcess(fault->ExceptionRecord->ExceptionCode);
 }
 

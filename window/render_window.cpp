@@ -9,12 +9,9 @@
 #include "saver_window.h"
 #include "scene_frame.h"
 #include "scene_lighting.h"
-#include "settings_store.h"
+#include "settings.h"
 
 RenderWindowState renderWindow;
-
-// The saver's own copy of the settings, read when its window is created.
-SaverSettings saverSettings;
 
 namespace {
 
@@ -42,14 +39,6 @@ PIXELFORMATDESCRIPTOR requestedPixelFormat = {
 void ReportWindowFailure(const char* text)
 {
     MessageBoxA(nullptr, text, "OpenGL ScreenSaver", MB_ICONHAND);
-}
-
-// Reads the saver's settings from the registry.
-void ReadSettings()
-{
-    HKEY key = OpenSettingsKey();
-    ReadSaverSettings(key, &saverSettings);
-    RegCloseKey(key);
 }
 
 // Registers the GL child window's class.
@@ -139,7 +128,7 @@ void CreateChildWindow(HWND saverWindow)
 // Saver window created: settings, driver, size, log and the GL child window.
 void CreateRenderWindow(HWND saverWindow)
 {
-    ReadSettings();
+    ReadStartupSettings();
     RegisterChildClass();
     MeasureParent(saverWindow);
     ChooseDriver();
