@@ -113,6 +113,8 @@ int RunPasswordChange(const char* text)
 
 void ChangeSaverPassword(HWND parent)
 {
+    if (!saverState.isWin9x)
+        return;
     HMODULE router = LoadLibraryA("MPR.DLL");
     if (!router)
         return;
