@@ -1,0 +1,43 @@
+// Stand-in for the system's password verifier "PASSWORD.CPL". The test sets
+// how it answers; every load and call is counted in process environment
+// variables, which outlive the library's unloading. Built a second time with
+// WITHOUT_VERIFIER for a library that lacks the verifier entry point.
+#include <windows.h>
+#include <cstdio>
+#include <cstdlib>
+
+typedef BOOL (WINAPI *VerifyHandler)(HWND owner);
+
+static VerifyHandler handler;
+
+// Adds one to a counter kept in an environment variable of the process.
+static void CountIn(const char* variable)
+{
+    char text[16] = "0";
+    GetEnvironmentVariableA(variable, text, sizeof text);
+    std::snprintf(text, sizeof text, "%d", std::atoi(text) + 1);
+    SetEnvironmentVariableA(variable, text);
+}
+
+// Counts each time the library is mapped into the process.
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)
+{
+    if (reason == DLL_PROCESS_ATTACH)
+        CountIn("DOUBLE_PASSWORD_LOADS");
+    return TRUE;
+}
+
+// Sets the function that answers the next verifier calls (null: refuse).
+extern "C" __declspec(dllexport) void WINAPI SetVerifyHandler(VerifyHandler answer)
+{
+    handler = answer;
+}
+
+#ifndef WITHOUT_VERIFIER
+// The verifier: counts the call and answers through the test's handler.
+extern "C" __declspec(dllexport) BOOL WINAPI VerifyScreenSavePwd(HWND owner)
+{
+    CountIn("DOUBLE_PASSWORD_CALLS");
+    return handler ? handler(owner) : FALSE;
+}
+#endif

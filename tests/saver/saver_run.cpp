@@ -1,0 +1,179 @@
+#include "saver_run.h"
+
+#include "saver_state.h"
+#include "saver_window.h"
+#include "test_paths.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+SaverRun saverRun;
+HookOverride hookOverride;
+std::function<void(HWND)> onSaverCreate;
+std::function<void(HWND)> onSaverDestroy;
+const char SAVER_CLASS[] = "WindowsScreenSaverClass";
+
+// Timer ticks before the first step (the X server maps the new window) and
+// after the last one (input still on its way arrives).
+const size_t SETTLE_TICKS = 3;
+const size_t TRAILING_TICKS = 3;
+
+static std::vector<Step> scenarioSteps;
+static size_t tick;
+static bool stepRunning;
+
+int SaverRun::Count(UINT message) const
+{
+    int count = 0;
+    for (const HookCall& call : hookCalls)
+        count += call.message == message;
+    return count;
+}
+
+int SaverRun::Count(UINT message, WPARAM wParam) const
+{
+    int count = 0;
+    for (const HookCall& call : hookCalls)
+        count += call.message == message && call.wParam == wParam;
+    return count;
+}
+
+void ResetSaverRun()
+{
+    saverRun = SaverRun();
+    hookOverride = nullptr;
+    onSaverCreate = nullptr;
+    onSaverDestroy = nullptr;
+}
+
+// The program's hook: records each message and hands it on like a program would.
+LRESULT CALLBACK SaverHookProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_CREATE) {
+        saverRun.window = window;
+        if (onSaverCreate)
+            onSaverCreate(window);
+    }
+    if (message == WM_DESTROY) {
+        saverRun.destroyed = true;
+        if (onSaverDestroy)
+            onSaverDestroy(window);
+    }
+    size_t index = saverRun.hookCalls.size();
+    saverRun.hookCalls.push_back({message, wParam, lParam, 0});
+    LRESULT result = 0;
+    if (!hookOverride || !hookOverride(window, message, wParam, lParam, &result))
+        result = SaverDefaultProc(window, message, wParam, lParam);
+    saverRun.hookCalls[index].result = result;
+    return result;
+}
+
+// Plays the next step once the window has settled; a few ticks after the
+// last one, ends a run whose window is still there.
+static VOID CALLBACK StepTimerProc(HWND, UINT, UINT_PTR, DWORD)
+{
+    HWND window = saverRun.window;
+    if (stepRunning || !window || !IsWindow(window))
+        return;
+    stepRunning = true;
+    size_t current = tick++;
+    if (current >= SETTLE_TICKS) {
+        size_t step = current - SETTLE_TICKS;
+        if (step < scenarioSteps.size()) {
+            scenarioSteps[step](window);
+        } else if (step >= scenarioSteps.size() + TRAILING_TICKS) {
+            saverRun.endedByTest = true;
+            DestroyWindow(window);
+        }
+    }
+    stepRunning = false;
+}
+
+int RunScenario(HWND parent, const std::vector<Step>& steps, UINT stepMs)
+{
+    scenarioSteps = steps;
+    tick = 0;
+    stepRunning = false;
+    UINT_PTR timer = SetTimer(nullptr, 0, stepMs, StepTimerProc);
+    saverRun.exitCode = RunSaverWindow(parent);
+    KillTimer(nullptr, timer);
+    // A window whose creation failed still posted its quit message.
+    MSG message;
+    while (PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+    return saverRun.exitCode;
+}
+
+void PumpMessages(DWORD ms)
+{
+    DWORD start = GetTickCount();
+    do {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+        Sleep(10);
+    } while (GetTickCount() - start < ms);
+}
+
+DWORD Xdotool(const std::string& arguments)
+{
+    // Wine starts a Unix program without a process handle to wait on, so a
+    // shell runs xdotool and writes its exit status to a file when done.
+    static int runs;
+    const char* runDir = std::getenv("SAVER_RUN_DIR");
+    std::string unixDone = std::string(runDir ? runDir : "/tmp") + "/xdotool-" +
+                           std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++runs);
+    std::string windowsDone = WindowsPathOf(unixDone);
+    std::string line = "Z:\\bin\\sh -c \"/usr/bin/xdotool " + arguments + "; echo $? > " +
+                       unixDone + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info))
+        return 0xFFFFFFFF;
+    if (info.hThread)
+        CloseHandle(info.hThread);
+    if (info.hProcess)
+        CloseHandle(info.hProcess);
+    for (int i = 0; i < 500; ++i) {
+        FILE* done = std::fopen(windowsDone.c_str(), "r");
+        if (done) {
+            int status = -1;
+            int read = std::fscanf(done, "%d", &status);
+            std::fclose(done);
+            if (read == 1) {
+                DeleteFileA(windowsDone.c_str());
+                return static_cast<DWORD>(status);
+            }
+        }
+        Sleep(20);
+    }
+    return 0xFFFFFFFF;
+}
+
+void SendMouseMove(int dx, int dy)
+{
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = dx;
+    input.mi.dy = dy;
+    input.mi.dwFlags = MOUSEEVENTF_MOVE;
+    SendInput(1, &input, sizeof input);
+}
+
+void SendKey(WORD virtualKey)
+{
+    INPUT inputs[2] = {};
+    inputs[0].type = inputs[1].type = INPUT_KEYBOARD;
+    inputs[0].ki.wVk = inputs[1].ki.wVk = virtualKey;
+    inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, inputs, sizeof(INPUT));
+}
+
+void UnregisterSaverClass()
+{
+    UnregisterClassA(SAVER_CLASS, GetModuleHandleA(nullptr));
+}
