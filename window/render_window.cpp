@@ -101,14 +101,18 @@ void FixChildSize()
 }
 
 // Writes the start-up log "ssaver.txt"; skipped when it cannot be created.
+// The lines are formatted by the system (wsprintfA), so the program needs
+// no formatting code of its own.
 void WriteStartupLog()
 {
     FILE* log = fopen("ssaver.txt", "w");
     if (!log)
         return;
-    fprintf(log, "childRes = %d\n", static_cast<int>(saverSettings.resolution));
-    fprintf(log, "childX   = %d\n", renderWindow.childWidth);
-    fprintf(log, "childY   = %d\n", renderWindow.childHeight);
+    char lines[128];
+    wsprintfA(lines, "childRes = %d\nchildX   = %d\nchildY   = %d\n",
+              static_cast<int>(saverSettings.resolution), renderWindow.childWidth,
+              renderWindow.childHeight);
+    fputs(lines, log);
     fputs(renderWindow.driverName, log);
     fclose(log);
 }

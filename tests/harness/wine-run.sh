@@ -10,12 +10,14 @@
 #   --pictures DIR   copy DIR/*.bmp into c:\zelvodata\
 #   --cwd DIR        run in DIR (default: a fresh empty folder)
 #   --keep           keep the prefix and print where it is
+#   --host           PROGRAM is a host command (a script driving Windows
+#                    programs with $SAVER_WINE and taking screenshots)
 # environment: SAVER_WINE (loader), SAVER_WINE_TEMPLATE (template prefix),
 #   SAVER_TIMEOUT (seconds, default 120);
 #   the program sees SAVER_RUN_DIR, the run's folder.
 set -uo pipefail
 
-win98=0 desktop="" screen=1024x768x24 pictures="" cwd="" keep=0
+win98=0 desktop="" screen=1024x768x24 pictures="" cwd="" keep=0 host=0
 while [ $# -gt 0 ]; do
   case $1 in
     --win98) win98=1 ;;
@@ -24,6 +26,7 @@ while [ $# -gt 0 ]; do
     --pictures) pictures=$2; shift ;;
     --cwd) cwd=$2; shift ;;
     --keep) keep=1 ;;
+    --host) host=1 ;;
     --) shift; break ;;
     *) echo "wine-run: unknown option $1" >&2; exit 2 ;;
   esac
@@ -74,7 +77,11 @@ export SAVER_RUN_DIR=$run
 
 if [ -z "$cwd" ]; then cwd=$run/work; mkdir -p "$cwd"; fi
 cd "$cwd"
-timeout -k 5 "${SAVER_TIMEOUT:-120}" "$SAVER_WINE" "$@"
+if [ "$host" = 1 ]; then
+  timeout -k 5 "${SAVER_TIMEOUT:-120}" "$@"
+else
+  timeout -k 5 "${SAVER_TIMEOUT:-120}" "$SAVER_WINE" "$@"
+fi
 status=$?
 [ "$status" = 124 ] && echo "wine-run: timed out after ${SAVER_TIMEOUT:-120} s: $*" >&2
 exit $status
