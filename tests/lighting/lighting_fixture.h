@@ -8,10 +8,21 @@
 #include <utility>
 #include <vector>
 
+#include "box_watcher.h"
 #include "gl_doubles.h"
 #include "gl_driver.h"
 #include "lighting_support.h"
 #include "scene.h"
+
+// Runs the scene's set-up, which must return without showing a message box
+// (a box left up would hold the test until it times out).
+inline void InitSceneLightingQuietly()
+{
+    BoxWatch watch;
+    InitSceneLightingOrFail();
+    for (const SeenBox& box : watch.Stop())
+        ADD_FAILURE() << "message box \"" << box.caption << "\": " << box.text;
+}
 
 class SceneContextTest : public testing::Test {
 protected:

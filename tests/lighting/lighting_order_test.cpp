@@ -69,7 +69,7 @@ TEST_F(SceneLightingCalls, LightThenEnablesThenOneNameCallThenEachTextureInTurn)
     Picture stars = VariedPicture(16, 8, 12);
     Picture model = VariedPicture(18, 10, 13);
     ASSERT_NO_FATAL_FAILURE(WritePictures(cloud, stars, model));
-    InitSceneLightingOrFail();
+    InitSceneLightingQuietly();
     std::vector<std::string> calls = CallsInOrder();
 
     // The names come from the one glGenTextures call: three, all different.
