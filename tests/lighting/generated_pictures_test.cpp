@@ -51,36 +51,31 @@ typedef SceneContextTest GeneratedPictures;
 
 TEST_F(GeneratedPictures, MakeTexturesOfTheirSizesAndPixels)
 {
+    for (const char* file : {"cloud", "stars", "quad"})
+        ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(ScenePicturePath(file).c_str()))
+            << file << ": not installed (run with --pictures)";
+    ASSERT_NO_FATAL_FAILURE(StartContext("opengl32.dll"));
+    InitSceneLightingQuietly();
     struct Texture {
         const char* file;
         GLuint name;
         bool mipmapped;
-    };
-    int sizes[3][2] = {};
-    const char* files[] = {"cloud", "stars", "quad"};
-    for (int i = 0; i < 3; ++i) {
-        ASSERT_TRUE(ReadBmpSize(ScenePicturePath(files[i]), &sizes[i][0], &sizes[i][1]))
-            << files[i] << ": not installed (run with --pictures)";
-        // Sides of powers of two: GLU keeps them, and the stars need them on
-        // OpenGL 1.1.
-        EXPECT_TRUE(IsPowerOfTwo(sizes[i][0]) && IsPowerOfTwo(sizes[i][1]))
-            << files[i] << ": " << sizes[i][0] << " x " << sizes[i][1];
-    }
-
-    ASSERT_NO_FATAL_FAILURE(StartContext("opengl32.dll"));
-    InitSceneLightingQuietly();
-    Texture textures[] = {
+    } textures[] = {
         {"cloud", sceneTextures.cloudTexture, true},
         {"stars", sceneTextures.starsTexture, false},
         {"quad", sceneTextures.modelTexture, true},
     };
-    for (int i = 0; i < 3; ++i) {
-        const Texture& texture = textures[i];
+    for (const Texture& texture : textures) {
         SCOPED_TRACE(texture.file);
+        int width = 0, height = 0;
+        ASSERT_TRUE(ReadBmpSize(ScenePicturePath(texture.file), &width, &height));
+        // Sides of powers of two: GLU keeps them, and the stars need them on
+        // OpenGL 1.1.
+        EXPECT_TRUE(IsPowerOfTwo(width) && IsPowerOfTwo(height)) << width << " x " << height;
         if (texture.mipmapped)
-            ExpectLevels(texture.name, FullChain(sizes[i][0], sizes[i][1]));
+            ExpectLevels(texture.name, FullChain(width, height));
         else
-            ExpectLevels(texture.name, {{sizes[i][0], sizes[i][1]}});
+            ExpectLevels(texture.name, {{width, height}});
         ExpectSamePicture(LoadedPicture(ScenePicturePath(texture.file)),
                           ReadTextureLevel(texture.name, 0), texture.file);
     }

@@ -200,20 +200,6 @@ TEST_F(SceneLightingSizes, CloudAndModelOfOtherSidesAreScaledToPowersOfTwo)
     ExpectSplitKept(sceneTextures.modelTexture, kBlue, kYellow, "model");
 }
 
-TEST_F(SceneLightingSizes, PicturesOfOnePixelMakeTextures)
-{
-    ASSERT_NO_FATAL_FAILURE(StartContext("opengl32.dll"));
-    ASSERT_NO_FATAL_FAILURE(WritePictures(SolidPicture(1, 1, 10, 20, 30),
-                                          SolidPicture(1, 1, 40, 50, 60),
-                                          SolidPicture(1, 1, 70, 80, 90)));
-    InitSceneLightingQuietly();
-    ExpectLevels(sceneTextures.cloudTexture, {{1, 1}});
-    ExpectLevels(sceneTextures.starsTexture, {{1, 1}});
-    ExpectLevels(sceneTextures.modelTexture, {{1, 1}});
-    EXPECT_EQ(std::vector<unsigned char>({70, 80, 90}),
-              ReadTextureLevel(sceneTextures.modelTexture, 0).rgb);
-}
-
 // Star pictures are uploaded unscaled; widths that are not a multiple of 4
 // (accepted by this platform's GL, whose textures need not be powers of two)
 // must still be read row for row.
