@@ -287,8 +287,9 @@ TEST_F(ScenePictures, UntexturedModelIsLitAndHidesTheWhiteSky)
     for (const Picture* picture : {&first, &later}) {
         SCOPED_TRACE(picture == &first ? "frame 0" : "frame 240");
         // Without textures every surface is white, lit: the model in greys
-        // from 0.24 up; the three sky layers, each lit to about 0.8, add up
-        // to white wherever the model does not hide them.
+        // from 0.24 up; the three sky layers, each lit to between about 0.5
+        // (top) and 0.9 (bottom), add up to white wherever the model does
+        // not hide them.
         std::vector<bool> model = ModelPixels(*picture);
         int sky = 0, skyWhite = 0, modelPixels = 0, modelGrey = 0, modelDim = 0, modelBright = 0;
         for (int i = 0; i < kWidth * kHeight; ++i) {
