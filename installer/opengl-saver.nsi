@@ -3,7 +3,7 @@
 ; into c:\zelvodata\, can make it the current screen saver, and registers an
 ; uninstaller that removes all of it again.
 ;
-; makensis -DVERSION=1.0 -DOUTFILE=setup.exe -DPICTURES=dir -DSAVER64=file
+; makensis -DOUTFILE=file.exe -DPICTURES=dir -DSAVER64=file
 ;          (-DSAVER32=file | -DAMD64) opengl-saver.nsi
 ;   without AMD64: a 32-bit installer holding both savers; it installs the
 ;     one that matches the bitness of the system it runs on.
@@ -27,6 +27,7 @@
 !include x64.nsh
 
 !define PRODUCT "3D OpenGL Screen Saver"
+!define VERSION "1.0"
 !define PUBLISHER "OpenGL ScreenSaver"
 !define SAVER_FILE "opengl.scr"
 !define DATA_DIR "c:\zelvodata"

@@ -10,7 +10,7 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 root=$(mkdir -p "${1:-$top/build}" && cd "${1:-$top/build}" && pwd)
-version=1.0
+version=$(sed -n 's/^!define VERSION "\(.*\)"$/\1/p' "$top/installer/opengl-saver.nsi")
 name=opengl-saver-$version
 epoch=${SOURCE_DATE_EPOCH:-$(git -C "$top" log -1 --format=%ct)}
 
@@ -40,12 +40,12 @@ find "$stage" -type f -exec chmod 644 {} +
 find "$stage" -exec touch -h -d "@$epoch" {} +
 (cd "$out" && find "$name" -type f | LC_ALL=C sort | TZ=UTC zip -q -X -D "$name.zip" -@)
 
-nsis=(makensis -V2 -WX -DVERSION=$version -DPICTURES="$stage/zelvodata"
+nsis=(makensis -V2 -WX -DPICTURES="$stage/zelvodata"
       -DSAVER64="$stage/64-bit/opengl.scr")
 "${nsis[@]}" -DSAVER32="$stage/32-bit/opengl.scr" -DOUTFILE="$out/$name-setup.exe" \
   "$top/installer/opengl-saver.nsi"
 "${nsis[@]}" -DAMD64 -DOUTFILE="$out/$name-setup-x64.exe" "$top/installer/opengl-saver.nsi"
 
-(cd "$out" && find . -type f ! -name SHA256SUMS | LC_ALL=C sort | xargs sha256sum > SHA256SUMS)
+(cd "$out" && find . -type f ! -name SHA256SUMS | sed 's|^\./||' | LC_ALL=C sort | xargs sha256sum > SHA256SUMS)
 echo "release in $out:"
 (cd "$out" && cat SHA256SUMS)
