@@ -12,7 +12,8 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 root=$(mkdir -p "${1:-$top/build}" && cd "${1:-$top/build}" && pwd)
 version=$(sed -n 's/^!define VERSION "\(.*\)"$/\1/p' "$top/installer/opengl-saver.nsi")
 name=opengl-saver-$version
-epoch=${SOURCE_DATE_EPOCH:-$(git -C "$top" log -1 --format=%ct)}
+epoch=${SOURCE_DATE_EPOCH:-$(git -C "$top" log -1 --format=%ct 2>/dev/null || true)}
+[ -n "$epoch" ] || { echo "release: no git history here; set SOURCE_DATE_EPOCH" >&2; exit 1; }
 
 "$top/tools/install-deps.sh"
 for arch in i686 x86_64; do
