@@ -1,6 +1,7 @@
-// The 64-bit installer run silently in the private prefix: where it puts the
-// saver, the pictures and the uninstaller, the switches /CURRENT and
-// /REMOVESETTINGS, and what the silent uninstall leaves behind.
+// The 64-bit installer run in the private prefix, silently and through its
+// wizard: where it puts the saver, the pictures and the uninstaller, the
+// switches /CURRENT and /REMOVESETTINGS, the wizards' defaults, and what the
+// uninstall leaves behind.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <tlhelp32.h>
@@ -207,6 +208,47 @@ void RunQuietUninstall(const std::string& switches = "")
     WaitForChildrenOf(launcherId);
 }
 
+// Finds the visible wizard window whose caption starts with the product name.
+BOOL CALLBACK FindWizard(HWND window, LPARAM found)
+{
+    char caption[128] = {};
+    GetWindowTextA(window, caption, sizeof caption);
+    if (IsWindowVisible(window) && std::string(caption).rfind("3D OpenGL Screen Saver", 0) == 0) {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Clicks the wizard's main button (Install, Uninstall, Close) once on each
+// page, when it is enabled, as a user taking every default would, until the
+// given process and the wizard are gone; returns the number of clicks.
+int TakeTheDefaults(HANDLE process)
+{
+    int clicks = 0;
+    std::string clicked;
+    for (int tick = 0; tick < 600; ++tick) {
+        HWND wizard = nullptr;
+        EnumWindows(FindWizard, reinterpret_cast<LPARAM>(&wizard));
+        bool ended = WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+        if (!wizard && ended)
+            break;
+        HWND button = wizard ? GetDlgItem(wizard, IDOK) : nullptr;
+        char text[64] = {};
+        if (button)
+            GetWindowTextA(button, text, sizeof text);
+        if (button && IsWindowEnabled(button) && clicked != text) {
+            DWORD_PTR result = 0;
+            SendMessageTimeoutA(wizard, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                                reinterpret_cast<LPARAM>(button), SMTO_NORMAL, 5000, &result);
+            clicked = text;
+            ++clicks;
+        }
+        Sleep(300);
+    }
+    return clicks;
+}
+
 // Removes whatever an earlier, failed case may have left in the prefix.
 void RemoveLeftovers()
 {
@@ -323,6 +365,44 @@ TEST_F(Installer, UninstallLeavesWhatIsNotItsOwn)
     EXPECT_EQ(std::vector<std::string>{"mine.bmp"}, FilesIn(dataFolder));
     EXPECT_EQ(otherSaver, ReadString(HKEY_CURRENT_USER, desktopKey, "SCRNSAVE.EXE"));
     EXPECT_EQ(NineXFamily() ? otherSaver : missing, SystemIniSaver());
+}
+
+// Without /S the wizards ask: taking their defaults makes the saver the
+// current one and keeps the settings.
+TEST_F(Installer, WizardDefaultsMakeItCurrentAndKeepTheSettings)
+{
+    WriteString(HKEY_CURRENT_USER, settingsKey, "datapath", "kept");
+    std::string installer = ProgramFolder() + "..\\installer\\opengl-saver-setup-x64.exe";
+    ChildProcess setup = StartChild("\"" + installer + "\"");
+    ASSERT_NE(nullptr, setup.process);
+    // Install, then Close.
+    EXPECT_EQ(2, TakeTheDefaults(setup.process));
+    ASSERT_EQ(0u, WaitChild(setup, 1000));
+    ExpectInstalled();
+    EXPECT_EQ(ShortPathOf(InstalledSaver()),
+              ReadString(HKEY_CURRENT_USER, desktopKey, "SCRNSAVE.EXE"));
+
+    std::string command = ReadString(HKEY_LOCAL_MACHINE, uninstallKey, "UninstallString");
+    ChildProcess uninstall = StartChild(command);
+    ASSERT_NE(nullptr, uninstall.process) << command;
+    DWORD launcherId = uninstall.processId;
+    ASSERT_EQ(0u, WaitChild(uninstall, installTimeoutMs));
+    // Uninstall, then Close; the wizard is the launcher's copy.
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    HANDLE copy = nullptr;
+    for (BOOL more = Process32First(snapshot, &entry); more && !copy;
+         more = Process32Next(snapshot, &entry))
+        if (entry.th32ParentProcessID == launcherId)
+            copy = OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID);
+    CloseHandle(snapshot);
+    ASSERT_NE(nullptr, copy);
+    EXPECT_EQ(2, TakeTheDefaults(copy));
+    CloseHandle(copy);
+    ExpectUninstalled();
+    EXPECT_EQ(missing, ReadString(HKEY_CURRENT_USER, desktopKey, "SCRNSAVE.EXE"));
+    EXPECT_EQ("kept", ReadString(HKEY_CURRENT_USER, settingsKey, "datapath"));
 }
 
 // Asks each top-level window of the given process to close.
