@@ -117,8 +117,9 @@ TEST_F(VerifierWindowTest, RefusalKeepsSaverAndResetsReference)
     RunScenario(nullptr, {
         [](HWND) {
             SetCursor(LoadCursor(nullptr, IDC_ARROW));
-            EXPECT_EQ(0u, Xdotool("mousemove_relative 10 0"));
+            EXPECT_EQ(0u, Xdotool("mousemove_relative 3 0"));
         },
+        [](HWND) { EXPECT_EQ(0u, Xdotool("key a")); },
         [&](HWND window) {
             aliveAfterRefusal = IsWindow(window) != FALSE;
             cursorAfterRefusal = GetCursor();
@@ -127,8 +128,8 @@ TEST_F(VerifierWindowTest, RefusalKeepsSaverAndResetsReference)
             callsAfterRefusal = verifierOwners.size();
         },
         [&](HWND) {
-            // Past the quiet time, a move of 3 from the new reference (13
-            // from the old one) must not ask again.
+            // Past the quiet time, 3 more (6 from the start point) must not
+            // ask again: travel counts from where the refusal left the cursor.
             Sleep(250);
             EXPECT_EQ(0u, Xdotool("mousemove_relative 3 0"));
         },
@@ -151,7 +152,7 @@ TEST_F(VerifierWindowTest, RefusalKeepsSaverAndResetsReference)
     EXPECT_TRUE(aliveAfterRefusal);
     EXPECT_EQ(1u, callsAfterRefusal);
     EXPECT_EQ(nullptr, cursorAfterRefusal) << "the cursor is hidden again after a refusal";
-    EXPECT_EQ(CURSOR_START.x + 10, movedTo.x);
+    EXPECT_EQ(CURSOR_START.x + 3, movedTo.x);
     EXPECT_EQ(movedTo.x, reference.x) << "the reference point is reset after a refusal";
     EXPECT_EQ(movedTo.y, reference.y);
     EXPECT_EQ(1u, callsAfterSmallMove);
