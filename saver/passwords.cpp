@@ -33,6 +33,7 @@ static void LoadVerifierLibrary()
         UnloadPasswordVerifier();
 }
 
+// Loads the verifier when "ScreenSaveUsePassword" is set (9x family only).
 void LoadPasswordVerifier()
 {
     if (!saverState.isWin9x)
@@ -47,6 +48,7 @@ void LoadPasswordVerifier()
     RegCloseKey(desktop);
 }
 
+// Frees the verifier and withdraws the screen-saver-running notice (9x family only).
 void UnloadPasswordVerifier()
 {
     if (!saverState.isWin9x || !saverState.verifierModule)
@@ -59,6 +61,7 @@ void UnloadPasswordVerifier()
     }
 }
 
+// Tells the system whether a screen saver runs (9x family only).
 void SetSaverRunning(bool on)
 {
     if (!saverState.isWin9x)
@@ -67,6 +70,7 @@ void SetSaverRunning(bool on)
     SystemParametersInfoA(SPI_SCREENSAVERRUNNING, on ? 1 : 0, &previous, 0);
 }
 
+// Milliseconds between two tick counts, modulo 2^32.
 DWORD TicksSince(DWORD earlier, DWORD later)
 {
     return later - earlier;
@@ -80,6 +84,7 @@ static void DropPendingTimers(HWND saverWindow)
         PeekMessageA(&message, saverWindow, WM_TIMER, WM_TIMER, PM_REMOVE | PM_NOYIELD);
 }
 
+// Asks the verifier, at most once per quiet time, whether the saver may close.
 LONG MayCloseSaver(HWND saverWindow)
 {
     if (saverState.checkingPassword)
@@ -102,6 +107,7 @@ LONG MayCloseSaver(HWND saverWindow)
     return saverState.closeAllowed;
 }
 
+// Runs the password change over the window named in the text, or the foreground one.
 int RunPasswordChange(const char* text)
 {
     HWND parent = reinterpret_cast<HWND>(static_cast<UINT_PTR>(ParseWindowHandle(text)));
@@ -111,6 +117,7 @@ int RunPasswordChange(const char* text)
     return 0;
 }
 
+// Shows the system's screen-saver password change (9x family only).
 void ChangeSaverPassword(HWND parent)
 {
     if (!saverState.isWin9x)

@@ -57,11 +57,12 @@ static int RunMessageLoop()
     return static_cast<int>(message.wParam);
 }
 
+// Creates the saver window for its mode and runs the message loop until it goes.
 int RunSaverWindow(HWND parent)
 {
     WNDCLASSA saverClass;
     FillSaverClass(saverClass);
-    RECT area;
+    RECT area = {0, 0, 0, 0};
     DWORD style, exStyle;
     const char* title;
     if (parent) {
@@ -149,6 +150,7 @@ static void RepostToPreviewParent(HWND window, UINT message, LPARAM lParam)
         PostMessageA(parent, message, reinterpret_cast<WPARAM>(parent), lParam);
 }
 
+// The saver window's procedure: the framework's own part, then the program's hook.
 LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
@@ -263,6 +265,7 @@ static bool ApplyCloseRules(HWND window, UINT message, WPARAM wParam, LRESULT* r
     return false;
 }
 
+// Default handling for the hook: the close rules, the AutoPlay query, then the platform's.
 LRESULT CALLBACK SaverDefaultProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (!saverState.isPreview && !saverState.closeAllowed) {

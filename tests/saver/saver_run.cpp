@@ -1,5 +1,7 @@
 #include "saver_run.h"
 
+#include <gtest/gtest.h>
+
 #include "saver_state.h"
 #include "saver_window.h"
 #include "test_paths.h"
@@ -12,14 +14,31 @@ HookOverride hookOverride;
 std::function<void(HWND)> onSaverCreate;
 std::function<void(HWND)> onSaverDestroy;
 const char SAVER_CLASS[] = "WindowsScreenSaverClass";
+const POINT CURSOR_START = {400, 300};
+
+// Without a window manager, Wine waits 2 s for each managed window to be
+// withdrawn when it goes; unmanaged windows go at once. Set before Wine's
+// display driver starts, which happens at this program's first window.
+static struct UnmanagedWindows {
+    UnmanagedWindows()
+    {
+        HKEY x11;
+        RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Wine\\X11 Driver", &x11);
+        RegSetValueExA(x11, "Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>("N"), 2);
+        RegCloseKey(x11);
+    }
+} unmanagedWindows;
 
 // Timer ticks before the first step (the X server maps the new window) and
 // after the last one (input still on its way arrives).
 const size_t SETTLE_TICKS = 3;
 const size_t TRAILING_TICKS = 3;
+// A run still going after this many ticks has hung: it is ended and fails.
+const size_t MAX_TICKS = 200;
 
 static std::vector<Step> scenarioSteps;
-static size_t tick;
+static size_t ticksSeen;  // every tick of the run, for the hang guard
+static size_t stepClock;  // ticks on which the scenario could go on
 static bool stepRunning;
 
 int SaverRun::Count(UINT message) const
@@ -69,14 +88,23 @@ LRESULT CALLBACK SaverHookProc(HWND window, UINT message, WPARAM wParam, LPARAM 
 }
 
 // Plays the next step once the window has settled; a few ticks after the
-// last one, ends a run whose window is still there.
+// last one, ends a run whose window is still there. Nothing is played while
+// a step runs or the password verifier runs.
 static VOID CALLBACK StepTimerProc(HWND, UINT, UINT_PTR, DWORD)
 {
     HWND window = saverRun.window;
-    if (stepRunning || !window || !IsWindow(window))
+    if (!window || !IsWindow(window))
+        return;
+    if (++ticksSeen > MAX_TICKS) {
+        ADD_FAILURE() << "the saver run did not end";
+        saverRun.endedByTest = true;
+        DestroyWindow(window);
+        return;
+    }
+    if (stepRunning || saverState.checkingPassword)
         return;
     stepRunning = true;
-    size_t current = tick++;
+    size_t current = stepClock++;
     if (current >= SETTLE_TICKS) {
         size_t step = current - SETTLE_TICKS;
         if (step < scenarioSteps.size()) {
@@ -92,7 +120,8 @@ static VOID CALLBACK StepTimerProc(HWND, UINT, UINT_PTR, DWORD)
 int RunScenario(HWND parent, const std::vector<Step>& steps, UINT stepMs)
 {
     scenarioSteps = steps;
-    tick = 0;
+    ticksSeen = 0;
+    stepClock = 0;
     stepRunning = false;
     UINT_PTR timer = SetTimer(nullptr, 0, stepMs, StepTimerProc);
     saverRun.exitCode = RunSaverWindow(parent);
@@ -152,6 +181,30 @@ DWORD Xdotool(const std::string& arguments)
         Sleep(20);
     }
     return 0xFFFFFFFF;
+}
+
+bool PlaceCursorAtStart()
+{
+    // Wine's cursor record follows the X pointer once this thread has shown a window.
+    static bool shownAWindow;
+    if (!shownAWindow) {
+        HWND first = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 8, 8, nullptr,
+                                     nullptr, nullptr, nullptr);
+        PumpMessages(100);
+        DestroyWindow(first);
+        shownAWindow = true;
+    }
+    POINT cursor = {-1, -1};
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        if (Xdotool("mousemove " + std::to_string(CURSOR_START.x) + " " +
+                    std::to_string(CURSOR_START.y)) != 0)
+            return false;
+        SetCursorPos(CURSOR_START.x, CURSOR_START.y);
+        PumpMessages(50);
+        if (GetCursorPos(&cursor) && cursor.x == CURSOR_START.x && cursor.y == CURSOR_START.y)
+            return true;
+    }
+    return false;
 }
 
 void SendMouseMove(int dx, int dy)

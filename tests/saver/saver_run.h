@@ -56,6 +56,12 @@ void PumpMessages(DWORD ms);
 // Runs xdotool on the test's X display with the given arguments; its exit code.
 DWORD Xdotool(const std::string& arguments);
 
+// Where PlaceCursorAtStart puts the pointer.
+extern const POINT CURSOR_START;
+// Puts the pointer at CURSOR_START on the X display and in Wine's own record;
+// false when it does not get there.
+bool PlaceCursorAtStart();
+
 // Real input through the system's input queue.
 void SendMouseMove(int dx, int dy);
 void SendKey(WORD virtualKey);
