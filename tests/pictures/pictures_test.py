@@ -23,9 +23,9 @@ NAMES = ('cloud.bmp', 'stars.bmp', 'quad.bmp')
 
 # Loads the generator as a module, to reach its drawing functions.
 def load_generator():
-    spec = importlib.util.spec_from_file_location('make_pictures', GENERATOR)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    found = importlib.util.spec_from_file_location('make_pictures', GENERATOR)
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     return module
 
 
