@@ -18,7 +18,7 @@ if [ -z "${SAVER_RUN_DIR:-}" ]; then
   export SAVER_WINE=/usr/lib/wine/wine64 SAVER_WINE_TEMPLATE=$build/wine-template
   [ -d "$SAVER_WINE_TEMPLATE" ] || "$top/tests/harness/make-template.sh" "$SAVER_WINE" "$SAVER_WINE_TEMPLATE" || exit 1
   SAVER_TIMEOUT=$((minutes * 60 + 120)) exec "$top/tests/harness/wine-run.sh" --host --desktop 1024x768 \
-    --pictures "$build/pictures" -- "$0" "$minutes" "$interval"
+    --pictures "$build/pictures" -- "$top/tools/soak.sh" "$minutes" "$interval"
 fi
 
 # Inside the harness: the prefix and display are ours.
