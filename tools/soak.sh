@@ -30,7 +30,7 @@ host=$SAVER_RUN_DIR/host.txt
 until grep -q "waiting for a key" "$out"; do
   kill -0 $pid 2>/dev/null || break
   sleep "$interval"
-  rss=$(sed -n 's/^VmRSS: *\([0-9]*\).*/\1/p' /proc/$pid/status 2>/dev/null)
+  rss=$(sed -n 's/^VmRSS:[[:space:]]*\([0-9]*\).*/\1/p' /proc/$pid/status 2>/dev/null)
   fds=$(ls /proc/$pid/fd 2>/dev/null | wc -l)
   echo "rss_kib=$rss fds=$fds" >>"$host"
 done
