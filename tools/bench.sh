@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# Builds the saver and its benchmarks, runs them under Wine and prints one
+# table: each figure beside the baseline measured in the same run, their
+# ratio and the target. Absolute numbers depend on the machine's load; the
+# ratios are what to compare.
+#   tools/bench.sh [SECONDS]    (seconds of frames per window run, default 10)
+set -uo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+seconds=${1:-10}
+build=$top/build/x86_64
+log=$build/bench-output
+mkdir -p "$log"
+
+cmake -S "$top" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-x86_64.cmake" >/dev/null || exit 1
+cmake --build "$build" -j2 >/dev/null || exit 1
+# The 32-bit program is built only for its size (it cannot run here).
+cmake -S "$top" -B "$top/build/i686" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-i686.cmake" >/dev/null &&
+  cmake --build "$top/build/i686" -j2 --target opengl_scr >/dev/null
+
+export SAVER_WINE=/usr/lib/wine/wine64 SAVER_WINE_TEMPLATE=$build/wine-template
+[ -d "$SAVER_WINE_TEMPLATE" ] || "$top/tests/harness/make-template.sh" "$SAVER_WINE" "$SAVER_WINE_TEMPLATE" || exit 1
+run=$top/tests/harness/wine-run.sh
+bin=$build/bin
+pictures=$build/pictures
+
+# ctest's benchmarks: the scene against clear-and-swap, the scene's own code.
+(cd "$build" && ctest -L benchmark -V) >"$log/ctest.txt" 2>&1
+scene_ratio=$(sed -n 's/.*scene \/ clear: *\([0-9.]*\).*/\1/p' "$log/ctest.txt")
+scene_us=$(sed -n 's/.*scene code alone.*: \([0-9.]*\) us per frame.*/\1/p' "$log/ctest.txt")
+
+# The loader against a plain copy of the same file.
+SAVER_TIMEOUT=300 "$run" -- "$bin/bmp_benchmark.exe" >"$log/bmp.txt" 2>&1
+read -r load_ms copy_ms < <(sed -n 's/.*medians: load \([0-9.]*\) ms, plain copy \([0-9.]*\) ms.*/\1 \2/p' "$log/bmp.txt")
+
+# value KEY FILE: the number after KEY= on the file's result line.
+value() { sed -n "s/^result .*\b$1=\([0-9.]*\).*/\1/p" "$2" | head -1; }
+# mean of the arguments
+mean() { echo "$@" | awk '{ s = 0; for (i = 1; i <= NF; i++) s += $i; if (NF) printf "%.1f", s / NF }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (a == "" || b == "" || b == 0) print "-"; else printf "%.3f", a / b }'; }
+check() { awk -v x="$1" -v t="$2" "BEGIN { if (x == \"\" || x == \"-\") print \"?\"; else print (x $3 t) ? \"yes\" : \"NO\" }"; }
+
+# The saver and the empty window, alternately, twice at each size.
+declare -A fps cpu startup ws
+for size in 1024 640; do
+  if [ $size = 1024 ]; then saver_args="desktop"; empty_args="1024 768"; else saver_args="640"; empty_args="640 480"; fi
+  for round in 1 2; do
+    for kind in empty saver; do
+      out=$log/$kind-$size-$round.txt
+      if [ $kind = saver ]; then
+        args=(saver $saver_args "$seconds" 0 self)
+      else
+        args=(empty $empty_args "$seconds")
+      fi
+      SAVER_TIMEOUT=$((seconds + 90)) "$run" --desktop 1024x768 --pictures "$pictures" -- \
+        "$bin/window_bench.exe" "${args[@]}" >"$out" 2>&1
+      fps[$kind$size]="${fps[$kind$size]:-} $(value fps "$out")"
+      cpu[$kind$size]="${cpu[$kind$size]:-} $(value cpu_us_per_frame "$out")"
+      startup[$kind$size]="${startup[$kind$size]:-} $(value startup_ms "$out")"
+      ws[$kind$size]="${ws[$kind$size]:-} $(value peak_ws_kib "$out")"
+    done
+  done
+done
+
+size32=$(stat -c %s "$top/build/i686/bin/opengl.scr" 2>/dev/null)
+size64=$(stat -c %s "$bin/opengl.scr")
+
+row() { printf '| %-44s | %12s | %12s | %7s | %-18s | %-4s |\n' "$@"; }
+echo
+row "measure" "saver" "baseline" "ratio" "target" "met"
+row "--------------------------------------------" "------------" "------------" "-------" "------------------" "----"
+for size in 1024 640; do
+  [ $size = 1024 ] && name="1024 x 768" || name="640 x 480"
+  s=$(mean ${fps[saver$size]}) e=$(mean ${fps[empty$size]}) r=$(ratio "$s" "$e")
+  row "frames/s full screen $name (vs empty window)" "$s" "$e" "$r" ">= 0.95" "$(check "$r" 0.95 '>=')"
+  s=$(mean ${cpu[saver$size]}) e=$(mean ${cpu[empty$size]})
+  row "process CPU us/frame $name" "$s" "$e" "$(ratio "$s" "$e")" "(reported)" ""
+done
+s=$(mean ${startup[saver1024]} ${startup[saver640]}) e=$(mean ${startup[empty1024]} ${startup[empty640]})
+d=$(awk -v a="$s" -v b="$e" 'BEGIN { printf "%+.0f ms", a - b }')
+row "start-up to first frame, ms (vs empty)" "$s" "$e" "$d" "<= +150 ms" "$(check "${d% ms}" 150 '<=')"
+row "frames/s DrawSceneFrame+swap 1024x768 (vs clear+swap)" "" "" "$scene_ratio" "(reported)" ""
+row "scene code us/frame, GL doing nothing" "$scene_us" "" "" "< 20 us" "$(check "$scene_us" 20 '<')"
+row "load 4096x4096 24-bit BMP, ms (vs plain copy)" "$load_ms" "$copy_ms" "$(ratio "$copy_ms" "$load_ms")" ">= 0.5 speed" "$(check "$(ratio "$copy_ms" "$load_ms")" 0.5 '>=')"
+row "stripped opengl.scr, 32-bit, KiB" "$(ratio "$size32" 1024)" "100" "$(ratio "$size32" 102400)" "<= 100 KiB" "$(check "$size32" 102400 '<=')"
+row "stripped opengl.scr, 64-bit, KiB" "$(ratio "$size64" 1024)" "" "" "(reported)" ""
+s=$(mean ${ws[saver1024]}) e=$(mean ${ws[empty1024]})
+row "peak working set 1024x768, KiB (vs empty)" "$s" "$e" "$(ratio "$s" "$e")" "(reported)" ""
+echo
+echo "logs: $log"
