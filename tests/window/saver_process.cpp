@@ -82,18 +82,18 @@ void NoteMode(SaverSession& session)
         session.modes.push_back(mode);
 }
 
-// Looks for the saver's windows and records them once their creation is
-// over: a window created visible is shown only when its WM_CREATE has
-// returned, and the child's creation runs inside the saver window's.
+// Looks for the saver's windows and records them once the child's creation
+// is over: a window created visible is shown only when its WM_CREATE has
+// returned, and the child's creation is the last step of the saver window's.
 void LookForWindows(SaverSession& session)
 {
     if (session.sawGlChild)
         return;
     HWND saver = FindSaverWindow(session.processId);
-    if (!saver || !IsWindowVisible(saver))
+    if (!saver)
         return;
     HWND child = FindWindowExA(saver, nullptr, "OpenGL ScreenSaver", nullptr);
-    if (!child)
+    if (!child || !IsWindowVisible(child))
         return;
     session.saverWindow = saver;
     session.glChild = child;
@@ -245,6 +245,47 @@ std::string ModesText(const SaverSession& session)
     for (const ScreenMode& mode : session.modes)
         text += (text.empty() ? "" : " ") + ModeText(mode);
     return text;
+}
+
+// Looks for a visible message box of a process.
+struct BoxSearch {
+    DWORD processId;
+    HWND found;
+};
+
+static BOOL CALLBACK FindBoxWindow(HWND window, LPARAM search)
+{
+    BoxSearch* s = reinterpret_cast<BoxSearch*>(search);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == s->processId && ClassOf(window) == "#32770" && IsWindowVisible(window) &&
+        GetDlgItem(window, 0xFFFF)) {
+        s->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND FindMessageBox(DWORD processId)
+{
+    BoxSearch search = {processId, nullptr};
+    EnumWindows(FindBoxWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::string MessageBoxText(HWND box)
+{
+    char caption[256] = {}, text[1024] = {};
+    GetWindowTextA(box, caption, sizeof caption);
+    GetWindowTextA(GetDlgItem(box, 0xFFFF), text, sizeof text);
+    return std::string(caption) + ": " + text;
+}
+
+void ActivateSaverWindow(const SaverSession& session)
+{
+    HWND saver = FindSaverWindow(session.processId);
+    if (saver)
+        SetForegroundWindow(saver);
 }
 
 bool ReadFileBytes(const std::string& path, std::string* bytes)

@@ -81,6 +81,16 @@ bool SawSize(const SaverSession& session, DWORD width, DWORD height);
 // The modes seen, as text: "1024x768x32 640x480x16 ...".
 std::string ModesText(const SaverSession& session);
 
+// A visible message box of the process, or null.
+HWND FindMessageBox(DWORD processId);
+// Its caption and text: "caption: text".
+std::string MessageBoxText(HWND box);
+// Gives the saver window the activation, as the system does for the next
+// window when an active window without owner goes away. (Wine deactivates
+// the whole program for a moment instead, which the saver's close rules
+// take for the user switching away.)
+void ActivateSaverWindow(const SaverSession& session);
+
 // The bytes of a file; false when it cannot be read.
 bool ReadFileBytes(const std::string& path, std::string* bytes);
 // True when something (file or folder) has the path.
