@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
+#include <utility>
 
 #include "stored_values.h"
 #include "test_paths.h"
@@ -184,6 +185,37 @@ ScopedVariable::~ScopedVariable()
     SetEnvironmentVariableA(name_.c_str(), hadOld_ ? old_.c_str() : nullptr);
 }
 
+SaverSession::SaverSession(SaverSession&& other)
+{
+    *this = std::move(other);
+}
+
+SaverSession& SaverSession::operator=(SaverSession&& other)
+{
+    if (this != &other) {
+        if (process.process)
+            WaitChild(process, 0);
+        process = other.process;
+        other.process = ChildProcess();
+        processId = other.processId;
+        saverWindow = other.saverWindow;
+        glChild = other.glChild;
+        saverClient = other.saverClient;
+        childClient = other.childClient;
+        childOrigin = other.childOrigin;
+        modes = std::move(other.modes);
+        exitCode = other.exitCode;
+        sawGlChild = other.sawGlChild;
+    }
+    return *this;
+}
+
+SaverSession::~SaverSession()
+{
+    if (process.process)
+        WaitChild(process, 0);
+}
+
 SaverSession StartSaver(const std::string& folder, const std::string& arguments)
 {
     SaverSession session;
@@ -357,10 +389,16 @@ DWORD Xdotool(const std::string& arguments)
     std::string windowsDone = WindowsPathOf(unixDone);
     std::string line = "Z:\\bin\\sh -c \"/usr/bin/xdotool " + arguments + "; echo $? > " +
                        unixDone + "\"";
-    ChildProcess shell = StartChild(line);
-    if (!shell.process)
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info))
         return 0xFFFFFFFF;
-    CloseHandle(shell.process);
+    if (info.hThread)
+        CloseHandle(info.hThread);
+    if (info.hProcess)
+        CloseHandle(info.hProcess);
     for (int i = 0; i < 500; ++i) {
         std::string status;
         if (ReadFileBytes(windowsDone, &status) && !status.empty()) {

@@ -47,8 +47,15 @@ private:
     bool hadOld_;
 };
 
-// A running saver as a test sees it from outside.
+// A running saver as a test sees it from outside. A saver still running
+// when its session goes (a failed check ended the test early) is ended,
+// so that it cannot stand in the way of the next start.
 struct SaverSession {
+    SaverSession() = default;
+    SaverSession(SaverSession&& other);
+    SaverSession& operator=(SaverSession&& other);
+    ~SaverSession();
+
     ChildProcess process;
     DWORD processId = 0;
     HWND saverWindow = nullptr;   // class "WindowsScreenSaverClass"
