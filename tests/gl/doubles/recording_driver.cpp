@@ -3,6 +3,12 @@
 // call on to the platform's opengl32 and logs it as a line of text (see
 // recorder_api.h). Built under several file names; with OMIT_POLYGON_OFFSET
 // it lacks the one export glPolygonOffset.
+//
+// For a test that watches another process: when GL_RECORDER_FILE names a
+// file, the double appends to it instead of keeping its log. Each line
+// starts with the milliseconds since the process started: "attach" when
+// loaded, each wgl* call as logged, and when unloaded "gl calls N" (the GL
+// entries are only counted then) and "detach FreeLibrary" or "detach exit".
 #define _GDI32_  // declare the gl* and wgl* functions without dllimport: defined here
 #include <windows.h>
 #include <GL/gl.h>
@@ -50,6 +56,8 @@ struct RecorderState {
     int capacity;
     ForcedResult forced[kForcedSlots];
     int forcedCount;
+    HANDLE file;    // the GL_RECORDER_FILE log, or null
+    long glCalls;   // GL entry calls while the log goes to the file
 };
 RecorderState recorder;
 
@@ -81,9 +89,70 @@ const PlatformGl& Platform()
     return recorder.platform;
 }
 
+// Milliseconds since this process was created.
+double ProcessMilliseconds()
+{
+    FILETIME created, exited, kernel, user, now;
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+    GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER start = {{created.dwLowDateTime, created.dwHighDateTime}};
+    ULARGE_INTEGER current = {{now.dwLowDateTime, now.dwHighDateTime}};
+    return (static_cast<double>(current.QuadPart) - static_cast<double>(start.QuadPart)) / 1e4;
+}
+
+// Appends one line, stamped with the process's age, to the log file.
+void WriteFileLine(const char* text)
+{
+    char line[kLineSize + 32];
+    int length = snprintf(line, sizeof line, "%.1f %s\r\n", ProcessMilliseconds(), text);
+    DWORD written;
+    WriteFile(recorder.file, line, static_cast<DWORD>(length), &written, nullptr);
+}
+
+// Opens the log file named by GL_RECORDER_FILE, if any.
+void OpenLogFile()
+{
+    char path[MAX_PATH];
+    DWORD length = GetEnvironmentVariableA("GL_RECORDER_FILE", path, sizeof path);
+    if (!length || length >= sizeof path)
+        return;
+    HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    recorder.file = file;
+    WriteFileLine("attach");
+}
+
+// Ends the log file: the GL calls counted and how the double was unloaded.
+void CloseLogFile(bool processExit)
+{
+    if (!recorder.file)
+        return;
+    char line[32];
+    snprintf(line, sizeof line, "gl calls %ld", recorder.glCalls);
+    WriteFileLine(line);
+    WriteFileLine(processExit ? "detach exit" : "detach FreeLibrary");
+    CloseHandle(recorder.file);
+    recorder.file = nullptr;
+}
+
 // Appends one line to the log.
 void Record(const char* format, ...)
 {
+    if (recorder.file) {
+        if (strncmp(format, "wgl", 3) != 0) {
+            ++recorder.glCalls;
+            return;
+        }
+        char line[kLineSize];
+        va_list args;
+        va_start(args, format);
+        vsnprintf(line, sizeof line, format, args);
+        va_end(args);
+        WriteFileLine(line);
+        return;
+    }
     if (recorder.count == recorder.capacity) {
         int capacity = recorder.capacity ? recorder.capacity * 2 : 4096;
         void* lines = realloc(recorder.lines, capacity * sizeof *recorder.lines);
@@ -184,6 +253,16 @@ bool Forced(const char* name, INT_PTR& result)
 }
 
 }  // namespace
+
+// Opens the log file when loaded and ends it when unloaded.
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved)
+{
+    if (reason == DLL_PROCESS_ATTACH)
+        OpenLogFile();
+    else if (reason == DLL_PROCESS_DETACH)
+        CloseLogFile(reserved != nullptr);
+    return TRUE;
+}
 
 // The log's interface for tests.
 

@@ -1,0 +1,155 @@
+// The built saver running full screen at 1024 x 768 with a recording driver
+// (the doubles of a PowerVR card's hardware layer and driver beside it):
+// frames keep coming, real input closes it with 0, and the GL context goes
+// before the driver library; and a driver library that lacks an entry ends
+// it quietly before any GL call.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "box_watcher.h"
+#include "saver_process.h"
+
+namespace {
+
+// The lines of the recording driver's file as one text, for failure messages.
+std::string Joined(const std::vector<RecordedLine>& lines)
+{
+    std::string text;
+    for (const RecordedLine& line : lines)
+        text += std::to_string(static_cast<long>(line.ms)) + " " + line.text + "\n";
+    return text;
+}
+
+// The argument list of a logged call: "wglMakeCurrent(0x1, 0x2)" -> "0x1, 0x2".
+std::string Arguments(const std::string& call)
+{
+    size_t open = call.find('(');
+    return call.substr(open + 1, call.size() - open - 2);
+}
+
+class RunningSaver : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ForgetSettings();
+        StoreSettings(1012, 0);
+        folder_ = MakeSaverFolder(std::string("running-") +
+                                      ::testing::UnitTest::GetInstance()->current_test_info()->name(),
+                                  {"pvrhal\\pvrhal32.dll", "gl-recorder\\pvrgl.dll"});
+        recorder_ = folder_ + "\\recorder.txt";
+        DeleteFileA(recorder_.c_str());
+        recorderFile_.reset(new ScopedVariable("GL_RECORDER_FILE", recorder_));
+    }
+
+    // Starts the saver and waits until it draws; the process age then.
+    double StartAndWaitForFrames()
+    {
+        session_ = StartSaver(folder_, "/s");
+        EXPECT_TRUE(WaitForGlChild(session_, 30000));
+        WatchSaver(session_, 300);
+        return session_.process.process ? ProcessAge(session_.process.process) : 0.0;
+    }
+
+    // Checks how the run ended: the last frame, then the context made
+    // non-current and deleted on the device context it was made on, then
+    // the library unloaded as given.
+    void ExpectTeardown(const char* unloadedBy)
+    {
+        std::vector<RecordedLine> lines = ReadRecorderFile(recorder_);
+        std::vector<RecordedLine> current = LinesStartingWith(lines, "wglMakeCurrent(");
+        ASSERT_EQ(2u, current.size()) << Joined(lines);
+        // "dc, context" of the start; the dc alone.
+        const std::string started = Arguments(current[0].text);
+        const std::string dc = started.substr(0, started.find(','));
+        const std::string context = started.substr(started.find(' ') + 1);
+        ASSERT_GE(lines.size(), 5u);
+        const size_t end = lines.size();
+        EXPECT_EQ("wglMakeCurrent(" + dc + ", 0x0)", lines[end - 4].text) << Joined(lines);
+        EXPECT_EQ("wglDeleteContext(" + context + ")", lines[end - 3].text) << Joined(lines);
+        EXPECT_EQ(0u, lines[end - 2].text.find("gl calls ")) << Joined(lines);
+        EXPECT_EQ(std::string("detach ") + unloadedBy, lines[end - 1].text) << Joined(lines);
+        EXPECT_EQ("wglSwapBuffers(" + dc + ")", lines[end - 5].text) << Joined(lines);
+    }
+
+    std::string folder_, recorder_;
+    std::unique_ptr<ScopedVariable> recorderFile_;
+    SaverSession session_;
+};
+
+TEST_F(RunningSaver, FramesKeepComingUntilAKeyEndsIt)
+{
+    const double drawing = StartAndWaitForFrames();
+    WatchSaver(session_, 4000);
+    ASSERT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(session_.process.process, 0))
+        << "the saver ended by itself";
+    const double watched = ProcessAge(session_.process.process);
+    SendKey(VK_SPACE);
+    EXPECT_EQ(0u, WaitForSaverExit(session_, 15000));
+
+    std::vector<RecordedLine> swaps =
+        LinesStartingWith(ReadRecorderFile(recorder_), "wglSwapBuffers(");
+    ASSERT_FALSE(swaps.empty());
+    EXPECT_LT(swaps.front().ms, drawing);
+    // Every second of the watch had frames, up to its end.
+    int watchedFrames = 0;
+    double last = drawing;
+    for (const RecordedLine& swap : swaps) {
+        if (swap.ms < drawing || swap.ms > watched)
+            continue;
+        ++watchedFrames;
+        EXPECT_LT(swap.ms - last, 1000.0) << "no frame for a second before " << swap.ms << " ms";
+        last = swap.ms;
+    }
+    EXPECT_LT(watched - last, 1000.0);
+    EXPECT_GE(watchedFrames, 20) << "frames in " << (watched - drawing) << " ms";
+    // The key reached the saver window: it was destroyed with its child,
+    // and its teardown freed the driver library.
+    ExpectTeardown("FreeLibrary");
+}
+
+TEST_F(RunningSaver, MouseTravelOverFourPixelsEndsIt)
+{
+    StartAndWaitForFrames();
+    // Four pixels of travel in all (2 + 2) are not enough.
+    ASSERT_EQ(0u, Xdotool("mousemove_relative -- 2 2"));
+    WatchSaver(session_, 1500);
+    ASSERT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(session_.process.process, 0))
+        << "the saver ended on four pixels of travel";
+    ASSERT_EQ(0u, Xdotool("mousemove_relative -- 3 0"));
+    EXPECT_EQ(0u, WaitForSaverExit(session_, 15000));
+    // The move reached the GL child, which closed itself; its destruction
+    // ended the message loop, so the process's end unloaded the library.
+    ExpectTeardown("exit");
+}
+
+// The standalone driver lacks one entry: the load fails and the saver ends
+// with 0 without a box, a GL call, a GL child or a log.
+TEST(FailedDriverLoad, EndsQuietlyBeforeAnyGlCall)
+{
+    ForgetSettings();
+    std::string folder = MakeSaverFolder("incomplete-driver", {"gl-incomplete\\3dfxgl.dll"});
+    std::string recorder = folder + "\\recorder.txt";
+    DeleteFileA(recorder.c_str());
+    DeleteFileA((folder + "\\ssaver.txt").c_str());
+    ScopedVariable recorderFile("GL_RECORDER_FILE", recorder);
+
+    SaverSession session = StartSaver(folder, "/s");
+    BoxWatch boxes(session.processId);
+    EXPECT_EQ(0u, WaitForSaverExit(session, 20000));
+    std::vector<SeenBox> seen = boxes.Stop();
+    EXPECT_TRUE(seen.empty()) << seen.front().caption << ": " << seen.front().text;
+    EXPECT_FALSE(session.sawGlChild);
+    EXPECT_FALSE(PathExists(folder + "\\ssaver.txt"));
+
+    std::vector<RecordedLine> lines = ReadRecorderFile(recorder);
+    std::vector<RecordedLine> counts = LinesStartingWith(lines, "gl calls ");
+    ASSERT_FALSE(counts.empty()) << "the incomplete driver was never loaded";
+    for (const RecordedLine& count : counts)
+        EXPECT_EQ("gl calls 0", count.text);
+    EXPECT_TRUE(LinesStartingWith(lines, "wgl").empty()) << Joined(lines);
+}
+
+}  // namespace
