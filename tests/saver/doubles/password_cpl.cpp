@@ -2,6 +2,9 @@
 // how it answers; every load and call is counted in process environment
 // variables, which outlive the library's unloading. Built a second time with
 // WITHOUT_VERIFIER for a library that lacks the verifier entry point.
+// For a test that watches another process: when DOUBLE_RECORD_FILE names a
+// file, loads and verifier calls are appended there as lines; when
+// DOUBLE_FAULT is set, the verifier writes through a null pointer.
 #include <windows.h>
 #include <cstdio>
 #include <cstdlib>
@@ -19,11 +22,27 @@ static void CountIn(const char* variable)
     SetEnvironmentVariableA(variable, text);
 }
 
+// Appends one line to the file named by DOUBLE_RECORD_FILE, if set.
+static void AppendRecord(const char* line)
+{
+    char path[MAX_PATH];
+    DWORD length = GetEnvironmentVariableA("DOUBLE_RECORD_FILE", path, sizeof path);
+    if (length == 0 || length >= sizeof path)
+        return;
+    FILE* file = std::fopen(path, "a");
+    if (!file)
+        return;
+    std::fprintf(file, "%s\n", line);
+    std::fclose(file);
+}
+
 // Counts each time the library is mapped into the process.
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)
 {
-    if (reason == DLL_PROCESS_ATTACH)
+    if (reason == DLL_PROCESS_ATTACH) {
         CountIn("DOUBLE_PASSWORD_LOADS");
+        AppendRecord("load");
+    }
     return TRUE;
 }
 
@@ -38,6 +57,11 @@ extern "C" __declspec(dllexport) void WINAPI SetVerifyHandler(VerifyHandler answ
 extern "C" __declspec(dllexport) BOOL WINAPI VerifyScreenSavePwd(HWND owner)
 {
     CountIn("DOUBLE_PASSWORD_CALLS");
+    AppendRecord("VerifyScreenSavePwd");
+    if (GetEnvironmentVariableA("DOUBLE_FAULT", nullptr, 0)) {
+        static int* volatile nowhere;  // null, unknown to the compiler
+        *nowhere = 1;
+    }
     return handler ? handler(owner) : FALSE;
 }
 #endif
