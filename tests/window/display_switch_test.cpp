@@ -226,6 +226,11 @@ TEST(NoFullScreenMode, BoxThenDrawingGoesOnOnTheUnswitchedScreen)
     EXPECT_EQ(nullptr, GetWindow(box, GW_OWNER));
     ActivateSaverWindow(session);
     PostMessageA(box, WM_COMMAND, IDOK, 0);
+    // Watch for further boxes only once this one is gone (on a plain X
+    // server a box takes a while to disappear).
+    for (DWORD start = GetTickCount(); IsWindow(box) && GetTickCount() - start < 10000;)
+        Sleep(20);
+    EXPECT_FALSE(IsWindow(box)) << "the box did not go away";
     BoxWatch moreBoxes(session.processId);
 
     ASSERT_TRUE(WaitForGlChild(session, 30000));
