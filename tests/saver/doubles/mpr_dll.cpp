@@ -4,21 +4,9 @@
 // test that watches another process; when DOUBLE_FAULT is set, the call
 // writes through a null pointer after recording.
 #include <windows.h>
-#include <cstdio>
 
-// Appends one line to the file named by DOUBLE_RECORD_FILE, if set.
-static void AppendRecord(const char* line)
-{
-    char path[MAX_PATH];
-    DWORD length = GetEnvironmentVariableA("DOUBLE_RECORD_FILE", path, sizeof path);
-    if (length == 0 || length >= sizeof path)
-        return;
-    FILE* file = std::fopen(path, "a");
-    if (!file)
-        return;
-    std::fprintf(file, "%s\n", line);
-    std::fclose(file);
-}
+#include "double_record.h"
+#include <cstdio>
 
 // Records each time the library is mapped into the process.
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)

@@ -6,6 +6,8 @@
 // file, loads and verifier calls are appended there as lines; when
 // DOUBLE_FAULT is set, the verifier writes through a null pointer.
 #include <windows.h>
+
+#include "double_record.h"
 #include <cstdio>
 #include <cstdlib>
 
@@ -20,20 +22,6 @@ static void CountIn(const char* variable)
     GetEnvironmentVariableA(variable, text, sizeof text);
     std::snprintf(text, sizeof text, "%d", std::atoi(text) + 1);
     SetEnvironmentVariableA(variable, text);
-}
-
-// Appends one line to the file named by DOUBLE_RECORD_FILE, if set.
-static void AppendRecord(const char* line)
-{
-    char path[MAX_PATH];
-    DWORD length = GetEnvironmentVariableA("DOUBLE_RECORD_FILE", path, sizeof path);
-    if (length == 0 || length >= sizeof path)
-        return;
-    FILE* file = std::fopen(path, "a");
-    if (!file)
-        return;
-    std::fprintf(file, "%s\n", line);
-    std::fclose(file);
 }
 
 // Counts each time the library is mapped into the process.
