@@ -6,6 +6,8 @@
 
 #include <functional>
 #include <string>
+
+#include "xdotool.h"
 #include <vector>
 
 // One message as the hook saw it, with the result it returned.
@@ -53,8 +55,6 @@ int RunScenario(HWND parent, const std::vector<Step>& steps, UINT stepMs = 150);
 // Handles the thread's queued messages for the given time.
 void PumpMessages(DWORD ms);
 
-// Runs xdotool on the test's X display with the given arguments; its exit code.
-DWORD Xdotool(const std::string& arguments);
 
 // Where PlaceCursorAtStart puts the pointer.
 extern const POINT CURSOR_START;

@@ -378,38 +378,6 @@ double ProcessAge(HANDLE process)
     return (static_cast<double>(current.QuadPart) - static_cast<double>(start.QuadPart)) / 1e4;
 }
 
-DWORD Xdotool(const std::string& arguments)
-{
-    // Wine starts a Unix program without a process handle to wait on, so a
-    // shell runs xdotool and writes its exit status to a file when done.
-    static int runs;
-    const char* runDir = std::getenv("SAVER_RUN_DIR");
-    std::string unixDone = std::string(runDir ? runDir : "/tmp") + "/xdotool-" +
-                           std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++runs);
-    std::string windowsDone = WindowsPathOf(unixDone);
-    std::string line = "Z:\\bin\\sh -c \"/usr/bin/xdotool " + arguments + "; echo $? > " +
-                       unixDone + "\"";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &info))
-        return 0xFFFFFFFF;
-    if (info.hThread)
-        CloseHandle(info.hThread);
-    if (info.hProcess)
-        CloseHandle(info.hProcess);
-    for (int i = 0; i < 500; ++i) {
-        std::string status;
-        if (ReadFileBytes(windowsDone, &status) && !status.empty()) {
-            DeleteFileA(windowsDone.c_str());
-            return static_cast<DWORD>(std::atoi(status.c_str()));
-        }
-        Sleep(20);
-    }
-    return 0xFFFFFFFF;
-}
-
 void SendKey(WORD virtualKey)
 {
     INPUT inputs[2] = {};

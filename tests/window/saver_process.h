@@ -6,6 +6,8 @@
 #include <windows.h>
 
 #include <string>
+
+#include "xdotool.h"
 #include <vector>
 
 #include "child_process.h"
@@ -118,7 +120,5 @@ std::vector<RecordedLine> LinesStartingWith(const std::vector<RecordedLine>& lin
 // driver stamps its lines with.
 double ProcessAge(HANDLE process);
 
-// Runs xdotool on this test's X display; its exit code.
-DWORD Xdotool(const std::string& arguments);
 // A key pressed and released through the system's input queue.
 void SendKey(WORD virtualKey);
