@@ -48,10 +48,14 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 143' INT TERM
 
-# The prefix shares the template's files by hard link; the registry files,
-# the only ones Wine rewrites, are real copies (Wine replaces them whole).
+# The prefix shares the template's files by hard link. The files a run
+# writes to are real copies: the registry files, and the Windows folder's
+# .ini files, which the profile functions rewrite in place (through a link
+# that write would reach the template and every other run's prefix).
 cp -al "$SAVER_WINE_TEMPLATE" "$prefix"
-for reg in "$prefix"/*.reg; do cp --remove-destination "$SAVER_WINE_TEMPLATE/$(basename "$reg")" "$reg"; done
+for own in "$prefix"/*.reg "$prefix"/drive_c/windows/*.ini; do
+  cp --remove-destination "$SAVER_WINE_TEMPLATE/${own#"$prefix"/}" "$own"
+done
 
 if [ "$win98" = 1 ]; then
   printf '\n[Software\\\\Wine] 1700000000\n"Version"="win98"\n' >> "$prefix/user.reg"
