@@ -7,13 +7,19 @@
 //     lets input close it (for the soak run). Every INTERVAL seconds (0: never)
 //     a line with the working set, GDI objects, handles and windows.
 //   window_bench empty WIDTH HEIGHT SECONDS
-//     a top-level window of that size (switching the display to it at 16 bits
-//     when it is not the screen's size), a zero-period timer that invalidates
-//     it, and a paint that clears and swaps.
+//     a top-level window of that size, a zero-period timer that invalidates
+//     it, and a paint that clears and swaps. When the size is not the
+//     screen's, the window switches the display to it at 16 bits as the saver
+//     does: through DirectDraw first, else through the display settings.
 // Both print "result frames=... fps=... cpu_us_per_frame=... startup_ms=...
-// peak_ws_kib=..."; start-up is from the process's creation to the first swap.
+// ddraw_create_ms=... pictures_ms=... paint_ms=... peak_ws_kib=...": start-up
+// is from the process's creation to the first swap; of it, ddraw_create_ms
+// went into DirectDrawCreate; pictures_ms and paint_ms are the process's age
+// when the first picture file was opened and when the first paint began (0
+// when none).
 #include <windows.h>
 #include <GL/gl.h>
+#include <ddraw.h>
 #include <psapi.h>
 
 #include <stdio.h>
@@ -44,11 +50,21 @@ struct BenchState {
     double wallAtEnd;
     long long framesAtEnd;
     HWND closeWindow;         // window that gets WM_CLOSE when counting is over
+    double directDrawMs;      // spent in DirectDrawCreate
+    double picturesMs;        // process age at the first picture file opened
+    double paintMs;           // process age at the first paint
 };
 BenchState bench;
 
 typedef BOOL(WINAPI* SwapProc)(HDC);
 SwapProc realSwapBuffers = SwapBuffers;
+typedef HRESULT(WINAPI* DirectDrawCreateProc)(GUID*, LPDIRECTDRAW*, IUnknown*);
+DirectDrawCreateProc realDirectDrawCreate = DirectDrawCreate;
+typedef HANDLE(WINAPI* CreateFileProc)(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD,
+                                       HANDLE);
+CreateFileProc realCreateFileA = CreateFileA;
+typedef HDC(WINAPI* BeginPaintProc)(HWND, LPPAINTSTRUCT);
+BeginPaintProc realBeginPaint = BeginPaint;
 
 // Seconds on the performance counter.
 double Now()
@@ -155,6 +171,32 @@ BOOL WINAPI CountedSwapBuffers(HDC dc)
     return swapped;
 }
 
+// DirectDrawCreate, timed.
+HRESULT WINAPI TimedDirectDrawCreate(GUID* device, LPDIRECTDRAW* directDraw, IUnknown* outer)
+{
+    const double start = Now();
+    const HRESULT result = realDirectDrawCreate(device, directDraw, outer);
+    bench.directDrawMs += 1e3 * (Now() - start);
+    return result;
+}
+
+// CreateFileA, noting when the first picture file is opened.
+HANDLE WINAPI NotedCreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                               DWORD disposition, DWORD flags, HANDLE templateFile)
+{
+    if (!bench.picturesMs && name && strstr(name, ".bmp"))
+        bench.picturesMs = MsSinceCreation();
+    return realCreateFileA(name, access, share, security, disposition, flags, templateFile);
+}
+
+// BeginPaint, noting when the first paint begins.
+HDC WINAPI NotedBeginPaint(HWND window, LPPAINTSTRUCT paint)
+{
+    if (!bench.paintMs)
+        bench.paintMs = MsSinceCreation();
+    return realBeginPaint(window, paint);
+}
+
 // The run's figures, measured over the frames after the first.
 void PrintResult()
 {
@@ -163,10 +205,11 @@ void PrintResult()
         return;
     }
     printf("result frames=%lld seconds=%.2f fps=%.1f cpu_us_per_frame=%.0f startup_ms=%.0f "
-           "peak_ws_kib=%lu\n",
+           "ddraw_create_ms=%.0f pictures_ms=%.0f paint_ms=%.0f peak_ws_kib=%lu\n",
            bench.framesAtEnd, bench.wallAtEnd, bench.framesAtEnd / bench.wallAtEnd,
            double(bench.cpuAtEnd - bench.cpuAtFirst) / 10.0 / double(bench.framesAtEnd),
-           bench.startupMs, static_cast<unsigned long>(MemoryCounters().PeakWorkingSetSize / 1024));
+           bench.startupMs, bench.directDrawMs, bench.picturesMs, bench.paintMs,
+           static_cast<unsigned long>(MemoryCounters().PeakWorkingSetSize / 1024));
 }
 
 // Stores the resolution choice the saver reads at start.
@@ -191,6 +234,16 @@ int RunSaver(const char* resolution)
         return 1;
     }
     realSwapBuffers = reinterpret_cast<SwapProc>(swap.original());
+    ImportHook directDraw("ddraw.dll", "DirectDrawCreate",
+                          reinterpret_cast<void*>(TimedDirectDrawCreate));
+    if (directDraw.original())
+        realDirectDrawCreate = reinterpret_cast<DirectDrawCreateProc>(directDraw.original());
+    ImportHook createFile("kernel32.dll", "CreateFileA", reinterpret_cast<void*>(NotedCreateFileA));
+    if (createFile.original())
+        realCreateFileA = reinterpret_cast<CreateFileProc>(createFile.original());
+    ImportHook beginPaint("user32.dll", "BeginPaint", reinterpret_cast<void*>(NotedBeginPaint));
+    if (beginPaint.original())
+        realBeginPaint = reinterpret_cast<BeginPaintProc>(beginPaint.original());
     const int result = SaverDispatch(GetModuleHandleA(nullptr), nullptr, "/s", SW_SHOWNORMAL);
     PrintResult();
     printf("exit=%d\n", result);
@@ -201,7 +254,9 @@ int RunSaver(const char* resolution)
 struct EmptyWindow {
     HDC dc;
     HGLRC context;
-    bool switched;
+    int width, height;       // the display's size while it runs
+    LPDIRECTDRAW directDraw;  // holds the mode when DirectDraw switched it
+    bool switched;            // switched through the display settings
 };
 EmptyWindow empty;
 
@@ -215,11 +270,49 @@ const PIXELFORMATDESCRIPTOR kPixelFormat = {
     PFD_MAIN_PLANE, 0, 0, 0, 0,
 };
 
+// Switches the display to the window's size at 16 bits as the saver does:
+// DirectDraw first, with the window as the cooperative one, else the
+// display settings.
+void SwitchDisplay(HWND window)
+{
+    if (TimedDirectDrawCreate(nullptr, &empty.directDraw, nullptr) == DD_OK) {
+        if (empty.directDraw->SetCooperativeLevel(window, DDSCL_FULLSCREEN | DDSCL_EXCLUSIVE) == DD_OK &&
+            empty.directDraw->SetDisplayMode(empty.width, empty.height, 16) == DD_OK)
+            return;
+        empty.directDraw->Release();
+        empty.directDraw = nullptr;
+    }
+    DEVMODEA mode = {};
+    mode.dmSize = sizeof mode;
+    mode.dmPelsWidth = empty.width;
+    mode.dmPelsHeight = empty.height;
+    mode.dmBitsPerPel = 16;
+    mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT | DM_BITSPERPEL;
+    empty.switched = ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN) == DISP_CHANGE_SUCCESSFUL;
+    if (!empty.switched)
+        printf("warning: the display stays at %d x %d\n", GetSystemMetrics(SM_CXSCREEN),
+               GetSystemMetrics(SM_CYSCREEN));
+}
+
+// Puts the display back in the mode it had.
+void RestoreDisplay()
+{
+    if (empty.directDraw) {
+        empty.directDraw->RestoreDisplayMode();
+        empty.directDraw->Release();
+    }
+    if (empty.switched)
+        ChangeDisplaySettingsA(nullptr, 0);
+}
+
 // The empty window: the GL window's timer and paint with nothing drawn.
 LRESULT CALLBACK EmptyWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_CREATE: {
+        if (empty.width != GetSystemMetrics(SM_CXSCREEN) ||
+            empty.height != GetSystemMetrics(SM_CYSCREEN))
+            SwitchDisplay(window);
         empty.dc = GetDC(window);
         const int format = ChoosePixelFormat(empty.dc, &kPixelFormat);
         SetPixelFormat(empty.dc, format, &kPixelFormat);
@@ -233,7 +326,7 @@ LRESULT CALLBACK EmptyWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         return 0;
     case WM_PAINT: {
         PAINTSTRUCT paint;
-        BeginPaint(window, &paint);
+        NotedBeginPaint(window, &paint);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         CountedSwapBuffers(empty.dc);
         EndPaint(window, &paint);
@@ -250,27 +343,10 @@ LRESULT CALLBACK EmptyWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-// Switches the display to width x height at 16 bits, as the saver does for a
-// fixed resolution.
-bool SwitchDisplay(int width, int height)
-{
-    DEVMODEA mode = {};
-    mode.dmSize = sizeof mode;
-    mode.dmPelsWidth = width;
-    mode.dmPelsHeight = height;
-    mode.dmBitsPerPel = 16;
-    mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT | DM_BITSPERPEL;
-    return ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN) == DISP_CHANGE_SUCCESSFUL;
-}
-
 int RunEmptyWindow(int width, int height)
 {
-    if (width != GetSystemMetrics(SM_CXSCREEN) || height != GetSystemMetrics(SM_CYSCREEN)) {
-        empty.switched = SwitchDisplay(width, height);
-        if (!empty.switched)
-            printf("warning: the display stays at %d x %d\n", GetSystemMetrics(SM_CXSCREEN),
-                   GetSystemMetrics(SM_CYSCREEN));
-    }
+    empty.width = width;
+    empty.height = height;
     WNDCLASSA windowClass = {};
     windowClass.style = CS_OWNDC;
     windowClass.lpfnWndProc = EmptyWindowProc;
@@ -290,8 +366,7 @@ int RunEmptyWindow(int width, int height)
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
-    if (empty.switched)
-        ChangeDisplaySettingsA(nullptr, 0);
+    RestoreDisplay();
     PrintResult();
     return 0;
 }
