@@ -13,6 +13,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "messages.h"
+
 namespace {
 
 const int kPreviewWidth = 152;
@@ -30,20 +32,6 @@ void Report(const char* name, const std::string& value)
 std::string Number(unsigned long long value)
 {
     return std::to_string(value);
-}
-
-// Handles this thread's messages for the given time.
-void PumpMessages(DWORD ms)
-{
-    DWORD start = GetTickCount();
-    do {
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
-        Sleep(10);
-    } while (GetTickCount() - start < ms);
 }
 
 // The class name of a window.

@@ -133,19 +133,6 @@ int RunScenario(HWND parent, const std::vector<Step>& steps, UINT stepMs)
     return saverRun.exitCode;
 }
 
-void PumpMessages(DWORD ms)
-{
-    DWORD start = GetTickCount();
-    do {
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
-        Sleep(10);
-    } while (GetTickCount() - start < ms);
-}
-
 bool PlaceCursorAtStart()
 {
     // Wine's cursor record follows the X pointer once this thread has shown a window.

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "messages.h"
 #include "xdotool.h"
 #include <vector>
 
@@ -51,9 +52,6 @@ void ResetSaverRun();
 // Runs RunSaverWindow(parent), playing one step per tick of stepMs; when the
 // steps are done and the window still exists, destroys it. Returns the exit code.
 int RunScenario(HWND parent, const std::vector<Step>& steps, UINT stepMs = 150);
-
-// Handles the thread's queued messages for the given time.
-void PumpMessages(DWORD ms);
 
 
 // Where PlaceCursorAtStart puts the pointer.

@@ -14,6 +14,7 @@
 
 #include "gl_driver.h"
 #include "import_hook.h"
+#include "messages.h"
 #include "model.h"
 #include "scene.h"
 #include "scene_context.h"
@@ -65,14 +66,6 @@ double ThreadSeconds()
     ULARGE_INTEGER k = {{kernel.dwLowDateTime, kernel.dwHighDateTime}};
     ULARGE_INTEGER u = {{user.dwLowDateTime, user.dwHighDateTime}};
     return double(k.QuadPart + u.QuadPart) / 1e7;
-}
-
-// Lets the window's messages through between frames.
-void PumpMessages()
-{
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
-        DispatchMessageA(&message);
 }
 
 // Wall and thread seconds of a run of frames.

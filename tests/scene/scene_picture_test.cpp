@@ -17,6 +17,7 @@
 
 #include "gl_driver.h"
 #include "import_hook.h"
+#include "messages.h"
 #include "model.h"
 #include "resource_counts.h"
 #include "scene.h"
@@ -72,14 +73,6 @@ Picture DrawAndRead(HDC dc)
     picture.drawn = drawn;
     DriverSwapBuffers(dc);
     return picture;
-}
-
-// Lets the window's messages through between frames.
-void PumpMessages()
-{
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
-        DispatchMessageA(&message);
 }
 
 // Draws and swaps count frames without looking at them.

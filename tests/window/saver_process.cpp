@@ -5,6 +5,7 @@
 #include <sstream>
 #include <utility>
 
+#include "messages.h"
 #include "stored_values.h"
 #include "test_paths.h"
 
@@ -12,16 +13,6 @@ namespace {
 
 // How often a watching test looks at the saver and the display.
 const DWORD kPollMs = 15;
-
-// Handles this thread's queued messages (a preview parent lives here).
-void PumpMessages()
-{
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-}
 
 // The class name of a window.
 std::string ClassOf(HWND window)
