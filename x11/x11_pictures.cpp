@@ -30,7 +30,9 @@ std::string ProgramDataFolder()
     if (length <= 0)
         return SAVER_DATA_FROM_PROGRAM;
     std::string path(program, static_cast<size_t>(length));
-    return path.substr(0, path.rfind('/') + 1) + SAVER_DATA_FROM_PROGRAM;
+    path = path.substr(0, path.rfind('/') + 1) + SAVER_DATA_FROM_PROGRAM;
+    char folder[PATH_MAX];
+    return realpath(path.c_str(), folder) ? folder : path;
 }
 
 int ReadScenePictures(const std::string& folder)
