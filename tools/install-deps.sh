@@ -5,10 +5,13 @@ set -euo pipefail
 packages="g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools wine wine32:i386
   wine64 libwine:i386 xvfb xdotool x11-utils imagemagick libgl1-mesa-dri:i386
   libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri cmake googletest nsis python3-pil
-  zip 7zip clang libgl-dev libglu1-mesa-dev libx11-dev xscreensaver xscreensaver-gl"
+  zip 7zip clang libgl-dev libglu1-mesa-dev libx11-dev xscreensaver xscreensaver-gl
+  dpkg-dev file procps"
 missing=""
 for p in $packages; do
-  dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"
+  # dpkg -s refuses a name installed for two architectures; this lists both.
+  state=$(dpkg-query -W -f '${Status}\n' "$p" 2>/dev/null || true)
+  [[ $state == *"ok installed"* ]] || missing="$missing $p"
 done
 [ -z "$missing" ] && exit 0
 sudo=""

@@ -7,6 +7,8 @@
 #   --seconds N        how long it runs before the key press (default 5)
 #   --xvfb             use a virtual screen even when DISPLAY is set
 #   --screenshot FILE  where the screenshot goes (default build/run-saver/screen.png)
+#   --native           instead: build the native program opengl-saver and run
+#                      it in a window on this display until Escape or close
 #
 # The 32-bit saver runs where 32-bit Wine works; elsewhere the 64-bit one
 # under 64-bit Wine. The prefix is build/run-saver/prefix, made on first use.
@@ -15,16 +17,25 @@
 # window on an Xvfb screen, so that screenshot is black where the scene is.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-seconds=5 own_screen=0 screenshot=""
+seconds=5 own_screen=0 screenshot="" native=0
 while [ $# -gt 0 ]; do
   case $1 in
     --seconds) seconds=$2; shift ;;
     --xvfb) own_screen=1 ;;
     --screenshot) screenshot=$2; shift ;;
+    --native) native=1 ;;
     *) echo "run-saver: unknown option $1" >&2; exit 2 ;;
   esac
   shift
 done
+
+if [ "$native" = 1 ]; then
+  [ -n "${DISPLAY:-}" ] || { echo "run-saver: --native needs a display (DISPLAY)" >&2; exit 2; }
+  "$top/tools/install-deps.sh"
+  cmake -S "$top" -B "$top/build/native" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+  cmake --build "$top/build/native" --target opengl-saver native_pictures -j 2
+  exec "$top/build/native/libexec/xscreensaver/opengl-saver"
+fi
 [ -n "${DISPLAY:-}" ] || own_screen=1
 
 "$top/tools/install-deps.sh"
