@@ -7,6 +7,7 @@
 #        native-test.sh window BUILD_DIR   the built program in its own window:
 #          scene drawn and moving, exit status 0 on SIGTERM; a missing and a
 #          damaged picture: one line on stderr naming it, exit status 1
+#        native-test.sh bench BUILD_DIR PROGRAM   the frame-cost benchmark PROGRAM
 # XScreenSaver refuses to start modules as root: as root the module case runs
 # the daemon as the user opengl-saver-test, made when missing.
 # environment: SAVER_TIMEOUT, seconds any one wait may take (default 60)
@@ -62,6 +63,11 @@ PY
 
 # True when a fresh screenshot differs from the first: the scene moves.
 scene_moved() { shoot second && ! cmp -s "$run/first.png" "$run/second.png"; }
+
+if [ "$mode" = bench ]; then
+  "$3" "$build/share/opengl-saver"
+  exit
+fi
 
 if [ "$mode" = window ]; then
   program=$build/libexec/xscreensaver/opengl-saver
