@@ -22,6 +22,15 @@ const int kOwnWindowHeight = 600;
 const double kFrameTimerSeconds = 0.010;
 
 volatile sig_atomic_t stopRequested;
+int lastXError;
+
+// Records an X error instead of ending the process, while a window id from
+// outside is checked.
+int RecordXError(Display*, XErrorEvent* error)
+{
+    lastXError = error->error_code;
+    return 0;
+}
 
 // Seconds on the monotonic clock.
 double Now()
@@ -96,7 +105,12 @@ bool TakeWindow(Window window, XVisualInfo** visual)
 {
     Display* display = x11Saver.display;
     XWindowAttributes attributes;
-    if (!XGetWindowAttributes(display, window, &attributes)) {
+    lastXError = Success;
+    XErrorHandler previous = XSetErrorHandler(RecordXError);
+    Status found = XGetWindowAttributes(display, window, &attributes);
+    XSync(display, False);
+    XSetErrorHandler(previous);
+    if (!found || lastXError != Success) {
         fprintf(stderr, "opengl-saver: no window 0x%lx\n", window);
         return false;
     }

@@ -128,7 +128,7 @@ lock: False
 fade: False
 unfade: False
 splash: False
-programs: GL: $module -root \n
+programs: GL: "3D OpenGL Screen Saver" $module -root \n
 CONFIG
 as_user=()
 if [ "$(id -u)" = 0 ]; then
