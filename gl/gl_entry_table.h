@@ -39,6 +39,15 @@ struct GlEntryTable {
 };
 extern GlEntryTable glEntries;
 
+// One entry point to resolve: its name and the table slot it fills.
+struct GlEntrySlot {
+    const char* name;
+    void* slot;
+};
+
+// The 51 entry points in lookup order, each with its slot in glEntries.
+extern const GlEntrySlot glEntrySlots[51];
+
 // OpenGL calls on the driver library: DriverGl::glBegin(...) and so on, one
 // indirect call each. The unqualified names stay the platform library's own.
 namespace DriverGl {

@@ -6,24 +6,9 @@
 
 #include "gl_entry_table.h"
 
-GlEntryTable glEntries;
-
 namespace {
 
 const char kSystemGl[] = "libGL.so.1";
-
-// One entry point to resolve: its name and the table slot it fills.
-struct EntrySlot {
-    const char* name;
-    void* slot;
-};
-
-// The 51 entry points, each with its slot in glEntries.
-const EntrySlot entrySlots[] = {
-#define GL_ENTRY(result, name, params, args) {#name, &glEntries.name},
-#include "gl_entries.inc"
-#undef GL_ENTRY
-};
 
 }  // namespace
 
@@ -34,7 +19,7 @@ int LoadSystemGl()
         fprintf(stderr, "opengl-saver: cannot open %s: %s\n", kSystemGl, dlerror());
         return -1;
     }
-    for (const EntrySlot& entry : entrySlots) {
+    for (const GlEntrySlot& entry : glEntrySlots) {
         void* proc = dlsym(glEntries.driverLibrary, entry.name);
         if (!proc) {
             fprintf(stderr, "opengl-saver: %s lacks %s\n", kSystemGl, entry.name);
