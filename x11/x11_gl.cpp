@@ -12,6 +12,7 @@ const char kSystemGl[] = "libGL.so.1";
 
 }  // namespace
 
+// Opens libGL and fills the entry table by name.
 int LoadSystemGl()
 {
     glEntries.driverLibrary = dlopen(kSystemGl, RTLD_NOW | RTLD_GLOBAL);

@@ -23,6 +23,7 @@ void FreePicture(RgbImage* image)
 
 }  // namespace
 
+// The data folder beside the running program, resolved where it exists.
 std::string ProgramDataFolder()
 {
     char program[PATH_MAX];
@@ -35,6 +36,7 @@ std::string ProgramDataFolder()
     return realpath(path.c_str(), folder) ? folder : path;
 }
 
+// Reads the three pictures; the first failure is reported and ends the reading.
 int ReadScenePictures(const std::string& folder)
 {
     for (int i = 0; i < 3; ++i) {

@@ -18,10 +18,12 @@ namespace {
 const char kWindowTitle[] = "3D OpenGL Screen Saver";
 const int kOwnWindowWidth = 800;
 const int kOwnWindowHeight = 600;
-// The Windows saver's zero-period timer ticks every 10 ms at the most.
+// The Windows saver's zero-period timer ticks no more often than every 10 ms.
 const double kFrameTimerSeconds = 0.010;
 
+// Set by a stop signal or by an event that ends the run.
 volatile sig_atomic_t stopRequested;
+// The last X error seen while RecordXError handles them.
 int lastXError;
 
 // Records an X error instead of ending the process, while a window id from
@@ -258,6 +260,7 @@ void OnStopSignal(int)
 
 }  // namespace
 
+// Reads the command line, then the window XScreenSaver names in the environment.
 int ParseSaverOptions(int argc, char** argv, SaverOptions* options)
 {
     options->target = TargetOwnWindow;
@@ -289,6 +292,7 @@ int ParseSaverOptions(int argc, char** argv, SaverOptions* options)
     return 0;
 }
 
+// Opens the display and the window and makes the GLX context current.
 int OpenSaverWindow(const SaverOptions& options)
 {
     x11Saver.display = XOpenDisplay(nullptr);
@@ -331,11 +335,13 @@ int OpenSaverWindow(const SaverOptions& options)
     return 0;
 }
 
+// Marks the run as ended.
 void RequestSaverStop()
 {
     stopRequested = 1;
 }
 
+// Installs the stop handler for SIGTERM and SIGINT.
 void CatchStopSignals()
 {
     struct sigaction action;
@@ -346,6 +352,7 @@ void CatchStopSignals()
     sigaction(SIGINT, &action, nullptr);
 }
 
+// Handles every queued event.
 bool HandleSaverEvents()
 {
     while (!stopRequested && XPending(x11Saver.display)) {
@@ -357,6 +364,7 @@ bool HandleSaverEvents()
     return !stopRequested;
 }
 
+// Adds the frame rate when asked for and swaps buffers.
 void FinishSaverFrame()
 {
     if (x11Saver.showFps)
@@ -364,6 +372,7 @@ void FinishSaverFrame()
     glXSwapBuffers(x11Saver.display, x11Saver.window);
 }
 
+// Sleeps until the next timer tick, waking for X events.
 void WaitForFrameTimer()
 {
     // A late tick fires at once and the timer starts again from now, as a
@@ -379,6 +388,7 @@ void WaitForFrameTimer()
     }
 }
 
+// Releases what OpenSaverWindow made, in reverse order.
 void CloseSaverWindow()
 {
     Display* display = x11Saver.display;

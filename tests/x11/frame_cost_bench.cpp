@@ -23,6 +23,7 @@ namespace {
 const int kWidth = 1024;
 const int kHeight = 768;
 
+// Seconds on the monotonic clock.
 double Now()
 {
     timespec now;
@@ -48,6 +49,7 @@ double TimeFrames(void (*draw)(), int frames)
     return (Now() - start) * 1000.0 / frames;
 }
 
+// The middle value of a list.
 double Median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
@@ -56,6 +58,7 @@ double Median(std::vector<double> values)
 
 }  // namespace
 
+// Draws the rounds and prints each and the medians.
 int main(int argc, char** argv)
 {
     if (argc < 2)

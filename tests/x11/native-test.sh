@@ -139,19 +139,19 @@ fi
 user_env=(env DISPLAY="$DISPLAY" HOME="$home" PATH="$PATH")
 "${as_user[@]}" "${user_env[@]}" xscreensaver -no-splash -verbose >"$run/daemon.log" 2>&1 &
 daemon_pid=$!
-command() { "${as_user[@]}" "${user_env[@]}" xscreensaver-command "$@"; }
-wait_for command -version >/dev/null 2>&1 || { cat "$run/daemon.log"; fail "the daemon did not answer"; }
-command -activate >/dev/null || fail "xscreensaver-command -activate failed"
+saver_command() { "${as_user[@]}" "${user_env[@]}" xscreensaver-command "$@"; }
+wait_for saver_command -version >/dev/null 2>&1 || { cat "$run/daemon.log"; fail "the daemon did not answer"; }
+saver_command -activate >/dev/null || fail "xscreensaver-command -activate failed"
 module_pids() { pgrep -f "^$module" ; }
 wait_for module_pids >/dev/null || { cat "$run/daemon.log"; fail "the daemon did not start the module"; }
 echo "module running: pid $(module_pids | tr '\n' ' ')"
 wait_for scene_shown || { cat "$run/daemon.log"; fail "the scene did not appear on the screen"; }
 wait_for scene_moved || fail "the scene did not move"
 [ -n "${SAVER_SCREENSHOT:-}" ] && cp "$run/second.png" "$SAVER_SCREENSHOT"
-command -deactivate >/dev/null || fail "xscreensaver-command -deactivate failed"
+saver_command -deactivate >/dev/null || fail "xscreensaver-command -deactivate failed"
 wait_for eval '! module_pids >/dev/null' || fail "the module still runs after deactivation"
 echo "module gone after deactivation"
-command -exit >/dev/null 2>&1
+saver_command -exit >/dev/null 2>&1
 wait "$daemon_pid" 2>/dev/null
 daemon_pid=""
 exit 0
