@@ -8,8 +8,9 @@ struct RgbImage;
 // model-view matrix. Ends the process when a picture cannot be read.
 void InitSceneLighting();
 
-// Reads the three pictures and makes one texture from each; returns only
-// when all three exist. Each platform has its own, beside its picture paths.
+// Makes one texture from each of the three pictures; returns only when all
+// three exist. Each platform has its own: on Windows it reads the pictures
+// here, the X11 program hands over those it read before making its window.
 void LoadSceneTextures();
 
 // Makes the cloud, stars and model textures from their pictures, then
