@@ -77,7 +77,10 @@ int main(int argc, char** argv)
     SaverOptions options = {TargetOwnWindow, 0, false};
     if (ReadScenePictures(argv[1]) != 0 || LoadSystemGl() != 0 || OpenSaverWindow(options) != 0)
         return 1;
-    printf("swaps paced at the display's refresh: %s\n", x11Saver.swapPaced ? "yes" : "no");
+    printf("renderer %s, %s context; swaps paced at the display's refresh: %s\n",
+           DriverGl::glGetString(GL_RENDERER),
+           glXIsDirect(x11Saver.display, x11Saver.context) ? "direct" : "indirect",
+           x11Saver.swapPaced ? "yes" : "no");
     XMoveResizeWindow(x11Saver.display, x11Saver.window, 0, 0, kWidth, kHeight);
     XSync(x11Saver.display, False);
     InitSceneLighting();
