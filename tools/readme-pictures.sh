@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
-# Makes the README's pictures in docs/: the running scene, the preview and
-# the configuration dialog, each from the saver's own code under Wine.
+# Makes the README's pictures in docs/: the running scene (a frame and an
+# animation), the preview and the configuration dialog, each from the saver's
+# own code under Wine.
 #
-# The scene and the preview are read back from the saver's rendering context
-# by tests/entry/saver_snapshot (the saver's libraries run in-process), since
-# Wine on Xvfb does not show OpenGL drawn in the saver's child window: a
-# screenshot is black there. The dialog is a screenshot of opengl.scr started
-# without a switch, on a Wine virtual desktop.
+# The scene comes from tools/run-saver.sh: the built opengl.scr running full
+# screen, its frames kept by the frame-capture library beside it, since Wine
+# does not show OpenGL drawn in the saver's child window on the X screen (a
+# screenshot is black there). The preview is read back from the saver's
+# rendering context by tests/entry/saver_snapshot (the saver's libraries run
+# in-process). The dialog is a screenshot of opengl.scr started without a
+# switch, on a Wine virtual desktop.
 #
 # usage: tools/readme-pictures.sh
 set -euo pipefail
@@ -22,7 +25,7 @@ build=$top/build/$arch
 mkdir -p "$build"
 cmake -S "$top" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-$arch.cmake" \
   >"$build/readme-pictures-cmake.log" 2>&1 || { cat "$build/readme-pictures-cmake.log" >&2; exit 1; }
-cmake --build "$build" --target opengl_scr saver_snapshot pictures -j 2
+cmake --build "$build" --target opengl_scr saver_snapshot pictures frame_capture -j 2
 
 export SAVER_WINE=$loader SAVER_WINE_TEMPLATE=$build/wine-template
 export SAVER_TEST_OUTPUT=$build/test-output SAVER_TIMEOUT=120
@@ -30,7 +33,7 @@ export SAVER_TEST_OUTPUT=$build/test-output SAVER_TIMEOUT=120
 mkdir -p "$SAVER_TEST_OUTPUT" "$top/docs"
 run="$top/tests/harness/wine-run.sh"
 
-"$run" --pictures "$build/pictures" -- "$build/bin/saver_snapshot.exe" full readme_scene.bmp
+"$top/tools/run-saver.sh" --xvfb --seconds 5 --build "$build" --out "$build/readme-run"
 "$run" --pictures "$build/pictures" -- "$build/bin/saver_snapshot.exe" preview readme_preview.bmp
 
 # The dialog: the saver without a switch, photographed once it is up.
@@ -45,14 +48,20 @@ SCRIPT
 chmod +x "$dialog_script"
 "$run" --host --desktop 1024x768 -- "$dialog_script"
 
-/usr/bin/python3 - "$SAVER_TEST_OUTPUT" "$top/docs" <<'PY'
+# The scene moving, at 400 x 300 for the page; colours within 4% of the
+# frame before count as unchanged, which keeps the file small.
+convert "$build/readme-run/scene.gif" -coalesce -resize 400x300 -fuzz 4% -layers Optimize \
+  "$top/docs/saver-scene.gif"
+echo "readme-pictures: $top/docs/saver-scene.gif $(identify "$top/docs/saver-scene.gif" | wc -l) frames"
+
+/usr/bin/python3 - "$SAVER_TEST_OUTPUT" "$top/docs" "$build/readme-run" <<'PY'
 import sys
 from PIL import Image, ImageChops
 
-source, docs = sys.argv[1], sys.argv[2]
+source, docs, run = sys.argv[1], sys.argv[2], sys.argv[3]
 
 # The running scene, at 640 x 480 for the page.
-scene = Image.open(f"{source}/readme_scene.bmp").convert("RGB")
+scene = Image.open(f"{run}/screen.png").convert("RGB")
 scene.resize((640, 480), Image.LANCZOS).save(f"{docs}/saver-scene.png", optimize=True)
 
 # The preview at its own size, 152 x 112.
