@@ -41,7 +41,7 @@ part_ms() { sed -n "s/.*+ $1  *[0-9.]*  *[0-9.]*  *\([-0-9.]*\)\$/\1/p" "$log/ct
 # The loader against a plain copy of the same file.
 SAVER_TIMEOUT=300 "$run" -- "$bin/bmp_benchmark.exe" >"$log/bmp.txt" 2>&1
 read -r load_ms copy_ms < <(sed -n 's/.*medians: load \([0-9.]*\) ms, plain copy \([0-9.]*\) ms.*/\1 \2/p' "$log/bmp.txt")
-touch_ms=$(sed -n 's/^first write to every page.*: \([0-9.]*\) ms/\1/p' "$log/bmp.txt")
+touch_ms=$(tr -d '\r' <"$log/bmp.txt" | sed -n 's/^first write to every page.*: \([0-9.]*\) ms/\1/p')
 
 # value KEY FILE: the number after KEY= on the file's result line.
 value() { sed -n "s/^result .*\b$1=\([0-9.]*\).*/\1/p" "$2" | head -1; }
