@@ -3,6 +3,7 @@
 // loader's tests share.
 #include "bmp_loader.h"
 #include "bmp_maker.h"
+#include "bmp_portable.h"
 #include "box_watcher.h"
 
 #include <gtest/gtest.h>
@@ -29,6 +30,11 @@ struct LoadOutcome {
 
 // Loads a file while watching this process's message boxes.
 LoadOutcome LoadWatched(const std::string& path);
+
+// Empty when the portable reader agrees with the load of the same file: the
+// same picture, or a refusal with the text of the load's one box; else what
+// differs.
+std::string PortableDifference(const std::string& path, const LoadOutcome& outcome);
 
 // The picture's pixel bytes, as a vector.
 std::vector<uint8_t> PixelsOf(const RgbImage& image);
