@@ -11,7 +11,7 @@
 #                                       build where 32-bit Wine runs, else the
 #                                       64-bit one
 #   tools/fuzz.sh --seeds               collects every file the Windows image
-#                                       tests write (build/x86_64) and merges
+#                                       tests write (the same build) and merges
 #                                       them into the seed corpus
 #                                       tests/image/corpus/
 set -uo pipefail
@@ -63,14 +63,20 @@ native_run() {
   return $status
 }
 
-# The Wine run of bmp_fuzz.exe in the build that ships where it can run.
-wine_run() {
-  local minutes=$1 seed=$2 arch wine
-  if /usr/lib/wine/wine --version >/dev/null 2>&1 && [ -x "$top/build/i686/bin/bmp_fuzz.exe" ]; then
+# The Windows build to run under Wine: the shipped 32-bit one where 32-bit
+# Wine runs and it is built, else the 64-bit one.
+pick_wine_build() {
+  if /usr/lib/wine/wine --version >/dev/null 2>&1 && [ -f "$top/build/i686/bin/bmp_fuzz.exe" ]; then
     arch=i686 wine=/usr/lib/wine/wine
   else
     arch=x86_64 wine=/usr/lib/wine/wine64
   fi
+}
+
+# The Wine run of bmp_fuzz.exe.
+wine_run() {
+  local minutes=$1 seed=$2 arch wine
+  pick_wine_build
   local build=$top/build/$arch
   [ -f "$build/bin/bmp_fuzz.exe" ] || { echo "fuzz: no $build/bin/bmp_fuzz.exe (build it first)" >&2; return 1; }
   echo "fuzz: measuring the $arch build under $wine"
@@ -92,12 +98,15 @@ wine_run() {
 # Runs the Windows image tests with every file they write kept, then keeps
 # the files that add coverage in the seed corpus.
 collect_seeds() {
-  local build=$top/build/x86_64 fuzzer=${BMP_FUZZER:-$top/build/native/tests/image/bmp_parse_fuzz}
+  local arch wine
+  pick_wine_build
+  local build=$top/build/$arch fuzzer=${BMP_FUZZER:-$top/build/native/tests/image/bmp_parse_fuzz}
   local collected=$build/seed-files
   rm -rf "$collected"
   mkdir -p "$collected" "$corpus"
   (cd "$build" && BMP_SEED_FOLDER=$collected ctest -R 'image_(loader|bad_files|truncated_files)' >/dev/null) ||
-    { echo "fuzz: the image tests failed while collecting seeds" >&2; return 1; }
+    echo "fuzz: some image tests failed in build/$arch; their files are kept all the same" >&2
+  [ -n "$(ls "$collected")" ] || { echo "fuzz: the tests wrote no files" >&2; return 1; }
   "$fuzzer" -merge=1 "$corpus" "$collected" >"$build/seed-merge.log" 2>&1 || { tail "$build/seed-merge.log"; return 1; }
   echo "fuzz: $(ls "$collected" | wc -l) files written by the tests, $(ls "$corpus" | wc -l) kept in tests/image/corpus/"
 }
