@@ -224,6 +224,7 @@ void FillSourceColors(const DibLayout* layout, uint32_t pixelBytes, BmpSource* s
 
 }  // namespace
 
+// Runs the checks in the loader's order and describes an accepted file.
 BmpVerdict DescribeBmp(const uint8_t* file, uint32_t size, BmpSource* source, BmpPixels* pixels)
 {
     memset(source, 0, sizeof *source);
@@ -247,6 +248,7 @@ BmpVerdict DescribeBmp(const uint8_t* file, uint32_t size, BmpSource* source, Bm
     return kBmpAccepted;
 }
 
+// The message of each refusal: sizes past the limits read as a lack of memory.
 const char* BmpRefusalText(BmpVerdict verdict)
 {
     switch (verdict) {
@@ -278,6 +280,7 @@ uint16_t CountDibColors(const void* header)
     }
 }
 
+// Reverses each pixel's bytes and drops each row's padding.
 void RepackRgb(const uint8_t* surface, int32_t width, int32_t height, uint8_t* out)
 {
     for (int32_t row = 0; row < height; ++row) {

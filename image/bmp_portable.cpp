@@ -235,6 +235,7 @@ bool ReadWholeFile(const char* path, uint8_t** bytes, uint32_t* size, std::strin
 
 }  // namespace
 
+// Checks the bytes and converts an accepted file onto a black picture.
 RgbImage* ConvertBmpBytes(const uint8_t* bytes, uint32_t size, std::string* reason)
 {
     BmpSource source;
@@ -267,6 +268,7 @@ RgbImage* ConvertBmpBytes(const uint8_t* bytes, uint32_t size, std::string* reas
     return image;
 }
 
+// Reads the file, then checks and converts its bytes.
 RgbImage* ReadBmpFile(const char* path, std::string* reason)
 {
     uint8_t* bytes = nullptr;
