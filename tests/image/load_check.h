@@ -40,12 +40,13 @@ std::string PortableDifference(const std::string& path, const LoadOutcome& outco
 std::vector<uint8_t> PixelsOf(const RgbImage& image);
 
 // Writes the recipe's file, loads it and compares the picture with the
-// recipe's own model of it; no box may appear.
+// recipe's own model of it and with the portable reader's; no box may appear.
 ::testing::AssertionResult LoadsAsModelled(const BmpRecipe& recipe, const std::string& fileName = "picture.bmp");
 
 // Writes the bytes, loads them and checks the refusal: null, exactly one
-// "Error" box with the text, no GDI object, handle or view left behind, and
-// the file free to be deleted.
+// "Error" box with the text, no GDI object, handle or view left behind, the
+// portable reader refusing with the same text, and the file free to be
+// deleted.
 ::testing::AssertionResult IsRefusedWith(const std::vector<uint8_t>& bytes, const std::string& text,
                                          const std::string& fileName = "bad.bmp");
 
