@@ -13,6 +13,8 @@ packages="g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools wine wine32:i3
 packages="$packages libxcomposite1:i386 libxcursor1:i386 libxfixes3:i386 libxi6:i386
   libxinerama1:i386 libxrandr2:i386 libxrender1:i386 libxxf86vm1:i386
   xserver-xorg-core xserver-xorg-video-dummy"
+# The native build's compiler, sanitizers and libFuzzer.
+packages="$packages clang libclang-rt-14-dev"
 missing=""
 for p in $packages; do
   dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"

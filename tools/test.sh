@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the build needs (when missing), builds the saver for both
-# targets and runs every test. Exit status 0 only when all pass.
+# targets and the native build, and runs every test. Exit status 0 only when
+# all pass.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/tools/install-deps.sh"
@@ -12,4 +13,10 @@ for arch in i686 x86_64; do
   cmake --build "$build" -j "$jobs"
   (cd "$build" && ctest --output-on-failure -j "$jobs" -LE benchmark) || status=1
 done
+# Native (clang): the plain image code, its fuzzer's short run, and the X11
+# module where there is one.
+build=$top/build/native
+cmake -S "$top" -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+cmake --build "$build" -j "$jobs"
+(cd "$build" && ctest --output-on-failure -j "$jobs" -LE benchmark) || status=1
 exit $status
