@@ -1,13 +1,7 @@
 #pragma once
 #include <windows.h>
 
-// A picture as packed red, green, blue bytes: rows bottom-up, each row
-// exactly 3 * width bytes with no padding.
-struct RgbImage {
-    LONG width;
-    LONG height;
-    BYTE* data;
-};
+#include "rgb_image.h"
 
 // Returns the number of colour-table entries of a DIB header (core or
 // information header).

@@ -64,6 +64,15 @@ void DrawSkyLayer(const SkyLayer& layer)
     DriverGl::glEnd();
 }
 
+// The aspect of a window, rounded to a float. A zero height (a minimised
+// window) counts as a height of 1. The quotient goes through memory: the x87
+// unit would otherwise keep it in extended precision.
+float WindowAspect(int width, int height)
+{
+    volatile float aspect = static_cast<float>(width) / static_cast<float>(height > 0 ? height : 1);
+    return aspect;
+}
+
 }  // namespace
 
 void StepSceneAnimation()
@@ -120,9 +129,9 @@ void ResizeScene(int width, int height)
     DriverGl::glViewport(0, 0, width, height);
     DriverGl::glMatrixMode(GL_PROJECTION);
     DriverGl::glLoadIdentity();
-    // A zero height (a minimised window) gets the aspect of a height of 1.
-    const float aspect = static_cast<float>(width) / static_cast<float>(height > 0 ? height : 1);
-    const float halfHeight = 2.605f * aspect;
+    // The exact product of the two floats: it fits a double, so every build
+    // passes the same value whatever precision it computes in.
+    const double halfHeight = static_cast<double>(2.605f) * static_cast<double>(WindowAspect(width, height));
     DriverGl::glFrustum(-4.0, 4.0, -halfHeight, halfHeight, 4.0, 4096.0);
     DriverGl::glTranslatef(0.0f, 0.0f, -5.0f);
     DriverGl::glMatrixMode(GL_MODELVIEW);

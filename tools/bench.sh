@@ -2,27 +2,35 @@
 # Builds the saver and its benchmarks, runs them under Wine and prints one
 # table: each figure beside the baseline measured in the same run, their
 # ratio and the target. Absolute numbers depend on the machine's load; the
-# ratios are what to compare.
+# ratios are what to compare. It measures the 32-bit build, the one users
+# get, where this machine runs 32-bit Wine, and the 64-bit one elsewhere.
 #   tools/bench.sh [SECONDS]    (seconds of frames per window run, default 10)
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-10}
-build=$top/build/x86_64
+if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  arch=i686 other=x86_64 loader=/usr/lib/wine/wine
+else
+  arch=x86_64 other=i686 loader=/usr/lib/wine/wine64
+fi
+build=$top/build/$arch
 log=$build/bench-output
 mkdir -p "$log"
+echo "bench: measuring the $arch build ($build) under $loader"
 
-cmake -S "$top" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-x86_64.cmake" >/dev/null || exit 1
+cmake -S "$top" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-$arch.cmake" >/dev/null || exit 1
 cmake --build "$build" -j2 >/dev/null || exit 1
-# The 32-bit program is built only for its size (it cannot run here).
-cmake -S "$top" -B "$top/build/i686" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-i686.cmake" >/dev/null &&
-  cmake --build "$top/build/i686" -j2 --target opengl_scr >/dev/null
+# The other build's program is built only for its size.
+cmake -S "$top" -B "$top/build/$other" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-$other.cmake" >/dev/null &&
+  cmake --build "$top/build/$other" -j2 --target opengl_scr >/dev/null
 
-export SAVER_WINE=/usr/lib/wine/wine64 SAVER_WINE_TEMPLATE=$build/wine-template
+export SAVER_WINE=$loader SAVER_WINE_TEMPLATE=$build/wine-template
 [ -d "$SAVER_WINE_TEMPLATE" ] || "$top/tests/harness/make-template.sh" "$SAVER_WINE" "$SAVER_WINE_TEMPLATE" || exit 1
 run=$top/tests/harness/wine-run.sh
 bin=$build/bin
 pictures=$build/pictures
 
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 # ctest's benchmarks: the scene against clear-and-swap, the scene's own code.
 (cd "$build" && ctest -L benchmark -V) >"$log/ctest.txt" 2>&1
 scene_ratio=$(sed -n 's/.*scene \/ clear: *\([0-9.]*\).*/\1/p' "$log/ctest.txt")
@@ -33,7 +41,7 @@ part_ms() { sed -n "s/.*+ $1  *[0-9.]*  *[0-9.]*  *\([-0-9.]*\)\$/\1/p" "$log/ct
 # The loader against a plain copy of the same file.
 SAVER_TIMEOUT=300 "$run" -- "$bin/bmp_benchmark.exe" >"$log/bmp.txt" 2>&1
 read -r load_ms copy_ms < <(sed -n 's/.*medians: load \([0-9.]*\) ms, plain copy \([0-9.]*\) ms.*/\1 \2/p' "$log/bmp.txt")
-touch_ms=$(sed -n 's/^first write to every page.*: \([0-9.]*\) ms/\1/p' "$log/bmp.txt")
+touch_ms=$(tr -d '\r' <"$log/bmp.txt" | sed -n 's/^first write to every page.*: \([0-9.]*\) ms/\1/p')
 
 # value KEY FILE: the number after KEY= on the file's result line.
 value() { sed -n "s/^result .*\b$1=\([0-9.]*\).*/\1/p" "$2" | head -1; }
@@ -75,10 +83,11 @@ for size in 1024 640; do
 done
 
 size32=$(stat -c %s "$top/build/i686/bin/opengl.scr" 2>/dev/null)
-size64=$(stat -c %s "$bin/opengl.scr")
+size64=$(stat -c %s "$top/build/x86_64/bin/opengl.scr" 2>/dev/null)
 
 row() { printf '| %-56s | %12s | %12s | %7s | %-18s | %-4s |\n' "$@"; }
 echo
+echo "measured: the $arch build; load average before and after: $load_before / $(cut -d' ' -f1-3 /proc/loadavg)"
 row "measure" "saver" "baseline" "ratio" "target" "met"
 row "--------------------------------------------------------" "------------" "------------" "-------" "------------------" "----"
 for size in 1024 640; do

@@ -5,7 +5,19 @@ set -euo pipefail
 packages="g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools wine wine32:i386
   wine64 libwine:i386 xvfb xdotool x11-utils imagemagick libgl1-mesa-dri:i386
   libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri cmake googletest nsis python3-pil
-  zip 7zip clang libgl-dev libglu1-mesa-dev libx11-dev xscreensaver xscreensaver-gl
+  zip 7zip"
+# The X libraries 32-bit Wine recommends, as users have them (without XRandR it
+# falls back to a display-mode code that aborts on a real X server; without
+# XComposite, GL in child windows takes a slower way), and a real X server
+# (Xorg with the dummy driver) for the exit test.
+packages="$packages libxcomposite1:i386 libxcursor1:i386 libxfixes3:i386 libxi6:i386
+  libxinerama1:i386 libxrandr2:i386 libxrender1:i386 libxxf86vm1:i386
+  xserver-xorg-core xserver-xorg-video-dummy"
+# The native build's compiler, sanitizers and libFuzzer.
+packages="$packages clang libclang-rt-14-dev"
+# The XScreenSaver module: the libraries it links, the daemon its test runs
+# it under, and what makes the .deb and runs the test as another user.
+packages="$packages libgl-dev libglu1-mesa-dev libx11-dev xscreensaver xscreensaver-gl
   dpkg-dev file procps"
 missing=""
 for p in $packages; do

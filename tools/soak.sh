@@ -6,16 +6,24 @@
 # swap), and the Wine process's resident size and open file descriptors
 # (from /proc). Then a key must close it with exit code 0. Fails when any
 # count grows after the first sample, the frames stop, or it does not close.
+# It runs the 32-bit build, the one users get, where this machine runs 32-bit
+# Wine, and the 64-bit one elsewhere.
 #   tools/soak.sh [MINUTES [INTERVAL_SECONDS]]   (default 30 minutes, 60 s)
-# Needs a built x86_64 tree (cmake --build build/x86_64).
+# Needs that build's tree (cmake --build build/i686, or build/x86_64).
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 minutes=${1:-30}
 interval=${2:-60}
-build=$top/build/x86_64
+if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  arch=i686 loader=/usr/lib/wine/wine
+else
+  arch=x86_64 loader=/usr/lib/wine/wine64
+fi
+build=$top/build/$arch
 
 if [ -z "${SAVER_RUN_DIR:-}" ]; then
-  export SAVER_WINE=/usr/lib/wine/wine64 SAVER_WINE_TEMPLATE=$build/wine-template
+  echo "soak: running the $arch build ($build) under $loader"
+  export SAVER_WINE=$loader SAVER_WINE_TEMPLATE=$build/wine-template
   [ -d "$SAVER_WINE_TEMPLATE" ] || "$top/tests/harness/make-template.sh" "$SAVER_WINE" "$SAVER_WINE_TEMPLATE" || exit 1
   SAVER_TIMEOUT=$((minutes * 60 + 120)) exec "$top/tests/harness/wine-run.sh" --host --desktop 1024x768 \
     --pictures "$build/pictures" -- "$top/tools/soak.sh" "$minutes" "$interval"
@@ -40,6 +48,7 @@ for _ in $(seq 100); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
 wait $pid
 status=$?
 
+echo "soak of the $arch build"
 paste -d' ' <(grep '^sample' "$out") "$host"
 grep -E '^(result|exit)' "$out"
 /usr/bin/python3 - "$out" "$host" "$status" <<'PY'

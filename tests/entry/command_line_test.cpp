@@ -238,6 +238,9 @@ TEST_F(PreviewSwitch, DrawsInsideTheWindowUntilItIsDestroyed)
         EXPECT_NE(nullptr, gl) << tail << ": no GL child window";
         EXPECT_EQ(nullptr, TopWindowOf(saver.processId, nullptr, nullptr))
             << tail << ": the preview showed a window of its own";
+        // The windows show while the saver still creates them; a parent
+        // destroyed before it waits for messages would end that creation.
+        EXPECT_EQ(0u, WaitForInputIdle(saver.process, 15000)) << tail;
         DestroyWindow(parent);
         EXPECT_EQ(0u, WaitChild(saver, 15000)) << tail;
     }

@@ -146,9 +146,7 @@ void NoteOtherWindows(DWORD processId, std::vector<std::string>& windows)
 // Ends the dialog as the user would: a click on its OK button.
 void ClickOk(HWND dialog)
 {
-    HWND ok = GetDlgItem(dialog, IDOK);
-    DWORD_PTR answer = 0;
-    SendMessageTimeoutA(ok, BM_CLICK, 0, 0, SMTO_NORMAL, 5000, &answer);
+    PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
 }
 
 }  // namespace
@@ -206,7 +204,11 @@ SaverOutcome RunSaverAndClose(const std::string& commandLine, const std::string&
     } else if (ended && outcome.fullScreen) {
         PostMessageA(outcome.fullScreen, WM_CLOSE, 0, 0);
     }
-    outcome.exitCode = WaitChild(child, ended ? timeoutMs : 0);
+    // A dialog owned by a window of this thread sends to it as it ends (the
+    // owner is enabled again), so this thread handles messages meanwhile.
+    if (ended)
+        WaitUntil([&] { return WaitForSingleObject(child.process, 0) == WAIT_OBJECT_0; }, timeoutMs);
+    outcome.exitCode = WaitChild(child, 0);
     return outcome;
 }
 

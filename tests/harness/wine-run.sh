@@ -7,6 +7,8 @@
 #   --win98          the prefix reports the 9x family (Wine's Version = win98)
 #   --desktop WxH    turn on Wine's virtual desktop of that size
 #   --screen WxHxD   Xvfb screen (default 1024x768x24)
+#   --xorg           a real X server instead of Xvfb: Xorg with the dummy
+#                    driver, 1024x768 at depth 24 with 800x600 and 640x480
 #   --pictures DIR   copy DIR/*.bmp into c:\zelvodata\
 #   --cwd DIR        run in DIR (default: a fresh empty folder)
 #   --keep           keep the prefix and print where it is
@@ -17,12 +19,13 @@
 #   the program sees SAVER_RUN_DIR, the run's folder.
 set -uo pipefail
 
-win98=0 desktop="" screen=1024x768x24 pictures="" cwd="" keep=0 host=0
+win98=0 desktop="" screen=1024x768x24 xorg=0 pictures="" cwd="" keep=0 host=0
 while [ $# -gt 0 ]; do
   case $1 in
     --win98) win98=1 ;;
     --desktop) desktop=$2; shift ;;
     --screen) screen=$2; shift ;;
+    --xorg) xorg=1 ;;
     --pictures) pictures=$2; shift ;;
     --cwd) cwd=$2; shift ;;
     --keep) keep=1 ;;
@@ -37,12 +40,12 @@ done
 : "${SAVER_WINE:?}" "${SAVER_WINE_TEMPLATE:?}"
 run=$(mktemp -d "${TMPDIR:-/tmp}/saver-run.XXXXXX")
 prefix=$run/prefix
-xvfb_pid=""
+server_pid=""
 
 cleanup() {
   WINEPREFIX=$prefix wineserver -k 2>/dev/null
   WINEPREFIX=$prefix wineserver -w 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
   if [ "$keep" = 1 ]; then echo "wine-run: kept $run" >&2; else rm -rf "$run"; fi
 }
 trap cleanup EXIT
@@ -69,11 +72,51 @@ if [ -n "$pictures" ]; then
   cp "$pictures"/*.bmp "$prefix/drive_c/zelvodata/"
 fi
 
+# The Xorg configuration: the dummy driver and the modes the saver switches to.
+write_xorg_config() {
+  cat <<'EOF'
+Section "Device"
+  Identifier "dummy"
+  Driver "dummy"
+  VideoRam 256000
+EndSection
+Section "Monitor"
+  Identifier "monitor"
+  HorizSync 5.0-1000.0
+  VertRefresh 5.0-200.0
+  Modeline "1024x768" 65.00 1024 1048 1184 1344 768 771 777 806 -hsync -vsync
+  Modeline "800x600" 40.00 800 840 968 1056 600 601 605 628 +hsync +vsync
+  Modeline "640x480" 25.175 640 656 752 800 480 490 492 525 -hsync -vsync
+EndSection
+Section "Screen"
+  Identifier "screen"
+  Device "dummy"
+  Monitor "monitor"
+  DefaultDepth 24
+  SubSection "Display"
+    Depth 24
+    Modes "1024x768" "800x600" "640x480"
+  EndSubSection
+EndSection
+EOF
+}
+
 exec 9>"$run/display"
-Xvfb -displayfd 9 -screen 0 "$screen" -nolisten tcp >"$run/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$run/display" ] && break; sleep 0.05; done
+if [ "$xorg" = 1 ]; then
+  write_xorg_config >"$run/xorg.conf"
+  Xorg -displayfd 9 -noreset -nolisten tcp -config "$run/xorg.conf" -logfile "$run/xorg.log" \
+    >"$run/xorg.out" 2>&1 &
+else
+  Xvfb -displayfd 9 -screen 0 "$screen" -nolisten tcp >"$run/xvfb.log" 2>&1 &
+fi
+server_pid=$!
+# The server writes its display number once it takes connections.
+for _ in $(seq 600); do
+  [ -s "$run/display" ] || ! kill -0 "$server_pid" 2>/dev/null && break
+  sleep 0.05
+done
 exec 9>&-
+[ -s "$run/display" ] || { echo "wine-run: the X server did not start" >&2; exit 2; }
 export DISPLAY=:$(cat "$run/display")
 export WINEPREFIX=$prefix WINEDEBUG=${WINEDEBUG:--all} WINELOADER=$SAVER_WINE
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}mscoree,mshtml=;winemenubuilder.exe=d"

@@ -1,7 +1,8 @@
 // Loads mutated BMP files for a given time: valid files of every kind the
 // generator writes, with bits flipped, bytes overwritten, header fields set
 // to odd values or the file cut short, all from a seeded generator. Every
-// load must give one box and no picture, or a picture and no box. A file
+// load must give one box and no picture, or a picture and no box, and the
+// portable reader must give the same picture or refusal. A file
 // that breaks the rule, crashes the loader or takes longer than the hang
 // limit is copied to the failure folder.
 //   bmp_fuzz SECONDS SEED FAILURE_FOLDER     (run by tools/fuzz.sh)
@@ -189,7 +190,8 @@ int main(int argc, char** argv)
         fuzz.loading = 1;
         const LoadOutcome outcome = LoadWatched(fuzz.currentPath);
         fuzz.loading = 0;
-        const std::string fault = OutcomeFault(outcome);
+        std::string fault = OutcomeFault(outcome);
+        if (fault.empty()) fault = PortableDifference(fuzz.currentPath, outcome);
         if (!fault.empty()) {
             printf("file %lld: %s\n", fuzz.current, fault.c_str());
             KeepFailure("rule");

@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace {
 
 const uint8_t kGapFiller = 0xA5;
@@ -315,14 +318,38 @@ std::vector<uint32_t> MakePalette(uint32_t n, uint32_t seed)
     return palette;
 }
 
-std::string WriteRunFile(const std::string& name, const std::vector<uint8_t>& bytes)
+namespace {
+
+// Writes bytes to a file, replacing it.
+void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes)
 {
-    std::string path = RunDirPath(name);
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return path;
+    if (file == INVALID_HANDLE_VALUE) return;
     DWORD written = 0;
     if (!bytes.empty()) WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr);
     CloseHandle(file);
+}
+
+// With BMP_SEED_FOLDER set (tools/fuzz.sh --seeds), keeps a copy of every
+// file a test writes there, named by its contents, as fuzzing seeds.
+void KeepSeed(const std::vector<uint8_t>& bytes)
+{
+    const char* folder = getenv("BMP_SEED_FOLDER");
+    if (!folder) return;
+    uint32_t hash = 2166136261u;
+    for (uint8_t byte : bytes) hash = (hash ^ byte) * 16777619u;
+    char name[32];
+    snprintf(name, sizeof name, "\\seed-%08x.bmp", static_cast<unsigned>(hash));
+    WriteBytes(WindowsPathOf(folder) + name, bytes);
+}
+
+}  // namespace
+
+std::string WriteRunFile(const std::string& name, const std::vector<uint8_t>& bytes)
+{
+    KeepSeed(bytes);
+    std::string path = RunDirPath(name);
+    WriteBytes(path, bytes);
     return path;
 }
 

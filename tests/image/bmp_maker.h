@@ -61,7 +61,8 @@ void FillPicture(BmpRecipe& recipe, uint32_t limit, uint32_t seed);
 // A palette of n distinct colours.
 std::vector<uint32_t> MakePalette(uint32_t n, uint32_t seed);
 
-// Writes bytes to a file in the run folder and returns its Windows path.
+// Writes bytes to a file in the run folder and returns its Windows path
+// (with BMP_SEED_FOLDER set, a copy goes there too, as a fuzzing seed).
 std::string WriteRunFile(const std::string& name, const std::vector<uint8_t>& bytes);
 // Stores a 32-bit little-endian value at an offset of a byte vector.
 void PutDword(std::vector<uint8_t>& bytes, size_t offset, uint32_t value);

@@ -1,6 +1,6 @@
 // Every file kept in tests/image/regressions (files that once broke the
 // loader under the fuzz run) must load as one box and no picture, or as a
-// picture and no box, without a crash.
+// picture and no box, without a crash, and the portable reader must agree.
 #include "fuzz_check.h"
 #include "test_paths.h"
 
@@ -32,6 +32,7 @@ TEST(BmpRegressions, EachKeptFileGivesOneBoxOrOnePicture)
     for (const std::string& file : files) {
         const LoadOutcome outcome = LoadWatched(file);
         EXPECT_EQ("", OutcomeFault(outcome)) << file;
+        EXPECT_EQ("", PortableDifference(file, outcome)) << file;
     }
 }
 

@@ -43,6 +43,41 @@ LoadOutcome LoadWatched(const std::string& path)
     return outcome;
 }
 
+namespace {
+
+// True when the portable reader's refusal says what the box says: the same
+// text, or for an open failure the same opening (its reason is the
+// system's, not the box's).
+bool SameRefusal(const std::string& box, const std::string& reason)
+{
+    const std::string open = "Failed to open DIB file ";
+    return box == reason || (box.compare(0, open.size(), open) == 0 && reason.compare(0, open.size(), open) == 0);
+}
+
+}  // namespace
+
+std::string PortableDifference(const std::string& path, const LoadOutcome& outcome)
+{
+    std::string reason;
+    ImagePtr portable(ReadBmpFile(path.c_str(), &reason));
+    if (!outcome.image) {
+        if (portable) return "the portable reader gives a picture";
+        if (outcome.boxes.size() == 1 && !SameRefusal(outcome.boxes[0].text, reason))
+            return "the portable reader refuses with \"" + reason + "\"";
+        return "";
+    }
+    if (!portable) return "the portable reader refuses with \"" + reason + "\"";
+    if (portable->width != outcome.image->width || portable->height != outcome.image->height)
+        return "the portable reader gives " + std::to_string(portable->width) + " x " +
+               std::to_string(portable->height);
+    const std::vector<uint8_t> want = PixelsOf(*outcome.image), got = PixelsOf(*portable);
+    for (size_t i = 0; i < want.size(); ++i)
+        if (got[i] != want[i])
+            return "the portable reader's byte " + std::to_string(i) + " is " + std::to_string(got[i]) +
+                   ", the loader's " + std::to_string(want[i]);
+    return "";
+}
+
 std::vector<uint8_t> PixelsOf(const RgbImage& image)
 {
     size_t size = size_t(image.width) * size_t(image.height) * 3;
@@ -72,6 +107,9 @@ std::vector<uint8_t> PixelsOf(const RgbImage& image)
                    << i % 3 << " is " << int(actual[i]) << ", want " << int(expected[i]);
         }
     }
+    const std::string portable = PortableDifference(path, outcome);
+    if (!portable.empty())
+        return ::testing::AssertionFailure() << portable;
     return ::testing::AssertionSuccess();
 }
 
@@ -118,6 +156,10 @@ namespace {
     }
     if (!refused)
         return refused;
+    std::string reason;
+    ImagePtr portable(ReadBmpFile(path.c_str(), &reason));
+    if (portable || !SameRefusal(text, reason))
+        return ::testing::AssertionFailure() << "the portable reader " << (portable ? "gives a picture" : reason);
     if (!DeleteFileA(path.c_str()))
         return ::testing::AssertionFailure() << "file still held, error " << GetLastError();
     return ::testing::AssertionSuccess();

@@ -7,8 +7,8 @@
 
 namespace {
 
-// One entry of the GDI handle table, in the layout Wine and 64-bit Windows
-// share.
+// One entry of the GDI handle table, in Wine's layout (the same for 32-bit
+// and 64-bit processes, and that of 64-bit Windows).
 struct GdiTableEntry {
     unsigned long long object;
     unsigned long owner;
@@ -34,14 +34,55 @@ struct HandleList {
 };
 const SYSTEM_INFORMATION_CLASS kSystemHandleInformation = SYSTEM_INFORMATION_CLASS(16);
 
-int CountGdiObjects()
+// Offsets in the thread and process environment blocks.
+const size_t kTeb32GdiBatchCount = 0xF70;
+const size_t kTeb64Peb = 0x60;
+const size_t kPeb32GdiSharedHandleTable = 0x94;
+const size_t kPeb64GdiSharedHandleTable = 0xF8;
+
+// The 64-bit-wide value at an address of this process.
+ULONGLONG Read64(ULONGLONG address)
 {
+    return *reinterpret_cast<const ULONGLONG*>(static_cast<UINT_PTR>(address));
+}
+
+// What ThreadBasicInformation answers.
+struct ThreadBasics {
+    NTSTATUS exitStatus;
+    PVOID teb;
+    CLIENT_ID clientId;
+    KAFFINITY affinityMask;
+    LONG priority;
+    LONG basePriority;
+};
+
+// The GDI handle table. Wine runs a 32-bit process beside 64-bit thread and
+// process blocks and publishes the table in the 64-bit one only; the 32-bit
+// thread block's GdiBatchCount holds the 64-bit block's address then.
+const GdiTableEntry* GdiHandleTable()
+{
+    ThreadBasics thread = {};
+    if (sizeof(void*) == 4
+        && !NtQueryInformationThread(GetCurrentThread(), ThreadBasicInformation, &thread, sizeof thread, nullptr)) {
+        const char* teb = static_cast<const char*>(thread.teb);
+        const ULONG teb64 = *reinterpret_cast<const ULONG*>(teb + kTeb32GdiBatchCount);
+        if (teb64) {
+            const ULONGLONG peb64 = Read64(ULONGLONG(teb64) + kTeb64Peb);
+            return reinterpret_cast<const GdiTableEntry*>(
+                static_cast<UINT_PTR>(Read64(peb64 + kPeb64GdiSharedHandleTable)));
+        }
+    }
     PROCESS_BASIC_INFORMATION basic = {};
     if (NtQueryInformationProcess(GetCurrentProcess(), ProcessBasicInformation, &basic, sizeof basic, nullptr))
-        return -1;
+        return nullptr;
     const char* peb = reinterpret_cast<const char*>(basic.PebBaseAddress);
-    const size_t tableField = sizeof(void*) == 8 ? 0xF8 : 0x94;
-    const GdiTableEntry* table = *reinterpret_cast<GdiTableEntry* const*>(peb + tableField);
+    const size_t tableField = sizeof(void*) == 8 ? kPeb64GdiSharedHandleTable : kPeb32GdiSharedHandleTable;
+    return *reinterpret_cast<GdiTableEntry* const*>(peb + tableField);
+}
+
+int CountGdiObjects()
+{
+    const GdiTableEntry* table = GdiHandleTable();
     if (!table) return -1;
     int count = 0;
     for (int i = 0; i < kGdiTableEntries; ++i)

@@ -1,7 +1,7 @@
 #pragma once
 // Counts of what a call could leak: GDI objects, kernel handles and mapped
 // views of this process. GetGuiResources and GetProcessHandleCount answer 0
-// under Wine, so the counts are read from the GDI handle table the process
+// under Wine, so the counts are read from the GDI handle table Wine's process
 // environment block points to, from the system's handle list and from the
 // address space.
 

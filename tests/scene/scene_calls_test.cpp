@@ -230,14 +230,13 @@ std::vector<std::string> ExpectedFrame(const FrameAngles& a)
 }
 
 // Every call of ResizeScene for a window whose frustum half height is top.
-std::vector<std::string> ExpectedResize(int width, int height, float top)
+std::vector<std::string> ExpectedResize(int width, int height, double top)
 {
     return {
         Line("glViewport(0, 0, %d, %d)", width, height),
         Line("glMatrixMode(0x%04X)", GL_PROJECTION),
         "glLoadIdentity()",
-        Line("glFrustum(-4, 4, %.17g, %.17g, 4, 4096)", -static_cast<double>(top),
-             static_cast<double>(top)),
+        Line("glFrustum(-4, 4, %.17g, %.17g, 4, 4096)", -top, top),
         "glTranslatef(0, 0, -5)",
         Line("glMatrixMode(0x%04X)", GL_MODELVIEW),
         "glLoadIdentity()",
@@ -471,12 +470,14 @@ TEST_F(SceneCalls, ResizeSetsViewportAndFrustumOfTheWindowShape)
 {
     struct Shape {
         int width, height;
+        float aspect;
     };
-    for (Shape shape : {Shape{640, 480}, Shape{1024, 768}, Shape{300, 600}, Shape{64, 64}}) {
+    for (Shape shape : {Shape{640, 480, 1.33333337f}, Shape{1024, 768, 1.33333337f},
+                        Shape{300, 600, 0.5f}, Shape{64, 64, 1.0f}}) {
         SCOPED_TRACE(Line("%d x %d", shape.width, shape.height));
         ResizeScene(shape.width, shape.height);
-        // The half height is the float 2.605 times the float aspect.
-        const float top = 2.605f * (static_cast<float>(shape.width) / static_cast<float>(shape.height));
+        // The half height is the float 2.605 times the float aspect, exactly.
+        const double top = static_cast<double>(2.605f) * static_cast<double>(shape.aspect);
         EXPECT_TRUE(SameCalls(ExpectedResize(shape.width, shape.height, top), TakeCalls()));
         EXPECT_EQ((std::vector<int>{0, 0, shape.width, shape.height}), StateInts(GL_VIEWPORT, 4));
         Matrix expected, projection;
@@ -486,16 +487,16 @@ TEST_F(SceneCalls, ResizeSetsViewportAndFrustumOfTheWindowShape)
         EXPECT_EQ(GL_MODELVIEW, StateInts(GL_MATRIX_MODE, 1)[0]);
         EXPECT_EQ(static_cast<GLenum>(GL_NO_ERROR), ::glGetError());
     }
-    // 2.60500002 x 1.33333337, rounded to a float.
+    // 2.60500002 x 1.33333337, not rounded to a float.
     ResizeScene(640, 480);
-    EXPECT_EQ("glFrustum(-4, 4, -3.4733333587646484, 3.4733333587646484, 4, 4096)", TakeCalls().at(3));
+    EXPECT_EQ("glFrustum(-4, 4, -3.473333462278049, 3.473333462278049, 4, 4096)", TakeCalls().at(3));
 }
 
 TEST_F(SceneCalls, ResizeToZeroHeightStillSetsTheViewportAndAFiniteFrustum)
 {
     ResizeScene(640, 0);
-    // Taken as a height of 1.
-    EXPECT_TRUE(SameCalls(ExpectedResize(640, 0, 2.605f * 640.0f), TakeCalls()));
+    // Taken as a height of 1: 2.60500002 x 640.
+    EXPECT_TRUE(SameCalls(ExpectedResize(640, 0, 1667.2000122070312), TakeCalls()));
     EXPECT_EQ((std::vector<int>{0, 0, 640, 0}), StateInts(GL_VIEWPORT, 4));
     Matrix projection;
     ::glGetFloatv(GL_PROJECTION_MATRIX, projection);
