@@ -2,22 +2,7 @@
 
 #include <string.h>
 
-GlEntryTable glEntries;
-
 namespace {
-
-// One entry point to resolve: its export name and the table slot it fills.
-struct EntrySlot {
-    const char* name;
-    void* slot;
-};
-
-// The 51 entry points in lookup order, each with its slot in glEntries.
-const EntrySlot entrySlots[] = {
-#define GL_ENTRY(result, name, params, args) {#name, &glEntries.name},
-#include "gl_entries.inc"
-#undef GL_ENTRY
-};
 
 typedef HGLRC(WINAPI* CreateContextProc)(HDC);
 typedef BOOL(WINAPI* DeleteContextProc)(HGLRC);
@@ -80,7 +65,7 @@ int LoadDriverLibrary(const char* name)
         MessageBoxA(GetFocus(), "Could not open OpenGL Library", "Error", MB_OK);
         return -1;
     }
-    for (const EntrySlot& entry : entrySlots) {
+    for (const GlEntrySlot& entry : glEntrySlots) {
         FARPROC proc = GetProcAddress(glEntries.driverLibrary, entry.name);
         memcpy(entry.slot, &proc, sizeof proc);
         if (!proc)

@@ -2,17 +2,7 @@
 // The OpenGL driver library chosen at start, its entry table, and the WGL
 // operations that decide between GDI and the driver's own exports.
 #include <windows.h>
-#include <GL/gl.h>
-
-// The process-wide table of the driver library's OpenGL entry points.
-struct GlEntryTable {
-    HMODULE driverLibrary;
-    int useDriverWgl;
-#define GL_ENTRY(result, name, params, args) result(APIENTRY* name) params;
-#include "gl_entries.inc"
-#undef GL_ENTRY
-};
-extern GlEntryTable glEntries;
+#include "gl_entry_table.h"
 
 // Names the driver library to load: a card's standalone driver when one is
 // installed, else "opengl32.dll". name has room for at least 13 characters.
@@ -34,12 +24,3 @@ BOOL DriverSwapBuffers(HDC dc);
 int DriverChoosePixelFormat(HDC dc, const PIXELFORMATDESCRIPTOR* format);
 int DriverDescribePixelFormat(HDC dc, int format, UINT size, PIXELFORMATDESCRIPTOR* description);
 BOOL DriverSetPixelFormat(HDC dc, int format, const PIXELFORMATDESCRIPTOR* description);
-
-// OpenGL calls on the driver library: DriverGl::glBegin(...) and so on, one
-// indirect call each. The unqualified names stay the platform library's own.
-namespace DriverGl {
-#define GL_ENTRY(result, name, params, args) \
-    inline result name params { return glEntries.name args; }
-#include "gl_entries.inc"
-#undef GL_ENTRY
-}

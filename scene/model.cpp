@@ -1,5 +1,5 @@
 #include "model.h"
-#include "gl_driver.h"
+#include "gl_entry_table.h"
 #include "scene.h"
 
 // Draws the model: one triangle primitive per row, in table order.

@@ -1,7 +1,6 @@
 #pragma once
 // Records shared by the scene's drawing code.
-#include <windows.h>
-#include <GL/gl.h>
+#include "gl_entry_table.h"
 
 // The scene's three OpenGL texture names, made once before the first frame
 // and only bound afterwards.

@@ -2,7 +2,7 @@
 
 #include <math.h>
 
-#include "gl_driver.h"
+#include "gl_entry_table.h"
 #include "model.h"
 #include "scene.h"
 #include <GL/glu.h>

@@ -2,16 +2,12 @@
 
 #include <stdlib.h>
 
-#include "bmp_loader.h"
-#include "gl_driver.h"
+#include "gl_entry_table.h"
+#include "rgb_image.h"
 #include "scene.h"
 #include <GL/glu.h>
 
 namespace {
-
-const char kCloudPath[] = "c:\\zelvodata\\cloud.bmp";
-const char kStarsPath[] = "c:\\zelvodata\\stars.bmp";
-const char kModelPath[] = "c:\\zelvodata\\quad.bmp";
 
 const GLfloat kLightAmbient[] = {1.0f, 1.0f, 1.0f, 1.0f};
 const GLfloat kLightDiffuse[] = {1.0f, 1.0f, 1.0f, 1.0f};
@@ -50,16 +46,8 @@ void InitSceneLighting()
     LoadSceneTextures();
 }
 
-void LoadSceneTextures()
+void MakeSceneTextures(RgbImage* cloud, RgbImage* stars, RgbImage* model)
 {
-    // All three are read before any is tested, so each missing file gets
-    // its own message.
-    RgbImage* cloud = LoadBmpImage(kCloudPath);
-    RgbImage* stars = LoadBmpImage(kStarsPath);
-    RgbImage* model = LoadBmpImage(kModelPath);
-    if (!cloud || !stars || !model)
-        exit(0);
-
     GLuint names[3];
     ::glGenTextures(3, names);
     sceneTextures.cloudTexture = names[0];

@@ -15,9 +15,15 @@ packages="$packages libxcomposite1:i386 libxcursor1:i386 libxfixes3:i386 libxi6:
   xserver-xorg-core xserver-xorg-video-dummy"
 # The native build's compiler, sanitizers and libFuzzer.
 packages="$packages clang libclang-rt-14-dev"
+# The XScreenSaver module: the libraries it links, the daemon its test runs
+# it under, and what makes the .deb and runs the test as another user.
+packages="$packages libgl-dev libglu1-mesa-dev libx11-dev xscreensaver xscreensaver-gl
+  dpkg-dev file procps"
 missing=""
 for p in $packages; do
-  dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"
+  # dpkg -s refuses a name installed for two architectures; this lists both.
+  state=$(dpkg-query -W -f '${Status}\n' "$p" 2>/dev/null || true)
+  [[ $state == *"ok installed"* ]] || missing="$missing $p"
 done
 [ -z "$missing" ] && exit 0
 sudo=""

@@ -11,6 +11,8 @@
 #                or built
 #   --out DIR    where the prefix, the log and the pictures go
 #                (default build/run-saver)
+#   --native     instead: build the native program opengl-saver and run it
+#                in a window on this display until Escape or close
 #
 # The 32-bit saver runs where 32-bit Wine works; elsewhere the 64-bit one
 # under 64-bit Wine. The pictures are the saver's own frames: Wine 8 draws
@@ -23,18 +25,27 @@
 # scene.gif (all of them).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-seconds=5 own_screen=0 build="" run=$top/build/run-saver
+seconds=5 own_screen=0 build="" run=$top/build/run-saver native=0
 while [ $# -gt 0 ]; do
   case $1 in
     --seconds) seconds=$2; shift ;;
     --xvfb) own_screen=1 ;;
     --build) build=$2; shift ;;
     --out) run=$2; shift ;;
+    --native) native=1 ;;
     *) echo "run-saver: unknown option $1" >&2; exit 2 ;;
   esac
   shift
 done
 case $seconds in ''|*[!0-9]*) echo "run-saver: --seconds takes a whole number" >&2; exit 2 ;; esac
+
+if [ "$native" = 1 ]; then
+  [ -n "${DISPLAY:-}" ] || { echo "run-saver: --native needs a display (DISPLAY)" >&2; exit 2; }
+  "$top/tools/install-deps.sh"
+  cmake -S "$top" -B "$top/build/native" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+  cmake --build "$top/build/native" --target opengl-saver native_pictures -j 2
+  exec "$top/build/native/libexec/xscreensaver/opengl-saver"
+fi
 [ -n "${DISPLAY:-}" ] || own_screen=1
 mkdir -p "$run"
 run=$(cd "$run" && pwd)

@@ -18,5 +18,7 @@ done
 build=$top/build/native
 cmake -S "$top" -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 cmake --build "$build" -j "$jobs"
+# The .deb of the XScreenSaver module, beside its build.
+(cd "$build" && cpack -G DEB >/dev/null) || status=1
 (cd "$build" && ctest --output-on-failure -j "$jobs" -LE benchmark) || status=1
 exit $status
