@@ -44,8 +44,10 @@ int ReadScenePictures(const std::string& folder)
         std::string reason;
         pictures[i] = ReadBmpFile(path.c_str(), &reason);
         if (!pictures[i]) {
-            fprintf(stderr, "opengl-saver: cannot read picture %s: %s\n", path.c_str(),
-                    reason.c_str());
+            // An open failure's reason names the file already.
+            if (reason.find(path) == std::string::npos)
+                reason = path + ": " + reason;
+            fprintf(stderr, "opengl-saver: %s\n", reason.c_str());
             for (int j = 0; j < i; ++j)
                 FreePicture(pictures[j]);
             return -1;
