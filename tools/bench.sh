@@ -38,6 +38,15 @@ scene_us=$(sed -n 's/.*scene code alone.*: \([0-9.]*\) us per frame.*/\1/p' "$lo
 # part_ms NAME: milliseconds the part adds to a frame in the tight loop.
 part_ms() { sed -n "s/.*+ $1  *[0-9.]*  *[0-9.]*  *\([-0-9.]*\)\$/\1/p" "$log/ctest.txt" | head -1; }
 
+# The native module's frame against an empty GLX window, in one process.
+native=$top/build/native
+cmake -S "$top" -B "$native" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null &&
+  cmake --build "$native" -j2 >/dev/null &&
+  (cd "$native" && ctest -L benchmark -V) >"$log/native.txt" 2>&1
+read -r native_ms native_empty_ms native_cpu native_empty_cpu < <(sed -n \
+  's/.*medians of .*: scene \([0-9.]*\) ms, empty window \([0-9.]*\) ms,.*a frame \([0-9.]*\) vs \([0-9.]*\).*/\1 \2 \3 \4/p' \
+  "$log/native.txt")
+
 # The loader against a plain copy of the same file.
 SAVER_TIMEOUT=300 "$run" -- "$bin/bmp_benchmark.exe" >"$log/bmp.txt" 2>&1
 read -r load_ms copy_ms < <(sed -n 's/.*medians: load \([0-9.]*\) ms, plain copy \([0-9.]*\) ms.*/\1 \2/p' "$log/bmp.txt")
@@ -119,5 +128,7 @@ row "stripped opengl.scr, 32-bit, KiB" "$(ratio "$size32" 1024)" "100" "$(ratio 
 row "stripped opengl.scr, 64-bit, KiB" "$(ratio "$size64" 1024)" "" "" "(reported)" ""
 s=$(mean ${ws[saver1024]}) e=$(mean ${ws[empty1024]})
 row "peak working set 1024x768, KiB (vs empty)" "$s" "$e" "$(ratio "$s" "$e")" "(reported)" ""
+row "native: ms a frame 1024x768, tight loop (vs empty GLX)" "$native_ms" "$native_empty_ms" "$(ratio "$native_ms" "$native_empty_ms")" "(reported)" ""
+row "native: process CPU ms a frame 1024x768 (vs empty GLX)" "$native_cpu" "$native_empty_cpu" "$(ratio "$native_cpu" "$native_empty_cpu")" "(reported)" ""
 echo
 echo "logs: $log"
