@@ -19,14 +19,6 @@ struct Channel {
     int length;
 };
 
-// Top bits kept of a channel widened to 8 bits, by its length.
-const uint32_t kFieldMasks[33] = {
-    0x00, 0x80, 0xC0, 0xE0, 0xF0, 0xF8, 0xFC, 0xFE, 0xFF,
-    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-};
-
 // Finds a mask's channel; an empty mask gives a channel of no bits.
 Channel ChannelOf(uint32_t mask)
 {
@@ -50,9 +42,10 @@ uint8_t ChannelValue(uint32_t pixel, Channel channel)
 {
     int shift = channel.shift - (8 - channel.length);
     uint32_t field = shift < 0 ? pixel << -shift : pixel >> shift;
-    field &= kFieldMasks[channel.length];
-    if (channel.length < 8)
-        field |= field >> channel.length;
+    if (channel.length >= 8)
+        return uint8_t(field);
+    field &= 0xFF00u >> channel.length & 0xFF;
+    field |= field >> channel.length;
     return uint8_t(field);
 }
 
@@ -73,6 +66,12 @@ void PutColor(const BmpColor& color, uint8_t* out)
     out[2] = color.blue;
 }
 
+// Index of pixel `i` of a row, run or literal of 4-bit indices: high half first.
+uint8_t NibbleAt(const uint8_t* bytes, int i)
+{
+    return i % 2 ? bytes[i / 2] & 15 : bytes[i / 2] >> 4;
+}
+
 // Converts one stored row of an uncompressed picture.
 void ConvertRow(const BmpSource* source, const Channel* channels, const uint8_t* row, int32_t width,
                 uint8_t* out)
@@ -84,7 +83,7 @@ void ConvertRow(const BmpSource* source, const Channel* channels, const uint8_t*
             PutColor(source->colors[row[x / 8] >> (7 - x % 8) & 1], out);
             break;
         case 4:
-            PutColor(source->colors[x % 2 ? row[x / 2] & 15 : row[x / 2] >> 4], out);
+            PutColor(source->colors[NibbleAt(row, x)], out);
             break;
         case 8:
             PutColor(source->colors[row[x]], out);
@@ -138,12 +137,6 @@ void ConvertRows(const BmpSource* source, const BmpPixels* pixels, uint8_t* out)
         int32_t row = source->header.height > 0 ? stored : pixels->height - 1 - stored;
         ConvertRow(source, channels, pixels->start + stride * stored, pixels->width, out + outRow * row);
     }
-}
-
-// Index of pixel `i` of a run or literal of 4-bit indices: high half first.
-uint8_t NibbleAt(const uint8_t* bytes, int i)
-{
-    return i % 2 ? bytes[i / 2] & 15 : bytes[i / 2] >> 4;
 }
 
 // Draws a checked run-length stream onto a black picture; pixels it skips
