@@ -102,7 +102,7 @@ cleanup() {
 trap cleanup EXIT
 if [ "$own_screen" = 1 ]; then
   exec 9>"$run/display"
-  Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp >"$run/xvfb.log" 2>&1 &
+  Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp -noreset >"$run/xvfb.log" 2>&1 &
   xvfb_pid=$!
   for _ in $(seq 100); do [ -s "$run/display" ] && break; sleep 0.05; done
   exec 9>&-

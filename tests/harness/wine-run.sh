@@ -107,7 +107,7 @@ if [ "$xorg" = 1 ]; then
   Xorg -displayfd 9 -noreset -nolisten tcp -config "$run/xorg.conf" -logfile "$run/xorg.log" \
     >"$run/xorg.out" 2>&1 &
 else
-  Xvfb -displayfd 9 -screen 0 "$screen" -nolisten tcp >"$run/xvfb.log" 2>&1 &
+  Xvfb -displayfd 9 -screen 0 "$screen" -nolisten tcp -noreset >"$run/xvfb.log" 2>&1 &
 fi
 server_pid=$!
 # The server writes its display number once it takes connections.

@@ -37,8 +37,11 @@ wait_for() {
   done
 }
 
+# -noreset: without it the server resets whenever its last client leaves, and
+# a client connecting during the reset is refused (the daemon, connecting just
+# after xscreensaver-command's first poll left, then exits without a word).
 exec 9>"$run/display"
-Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp -ac >"$run/xvfb.log" 2>&1 &
+Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp -noreset -ac >"$run/xvfb.log" 2>&1 &
 xvfb_pid=$!
 exec 9>&-
 wait_for test -s "$run/display" || fail "Xvfb did not start"
@@ -140,7 +143,13 @@ user_env=(env DISPLAY="$DISPLAY" HOME="$home" PATH="$PATH")
 "${as_user[@]}" "${user_env[@]}" xscreensaver -no-splash -verbose >"$run/daemon.log" 2>&1 &
 daemon_pid=$!
 saver_command() { "${as_user[@]}" "${user_env[@]}" xscreensaver-command "$@"; }
-wait_for saver_command -version >/dev/null 2>&1 || { cat "$run/daemon.log"; fail "the daemon did not answer"; }
+# True when the daemon answers; ends the wait when it has exited instead.
+daemon_answers() {
+  saver_command -version >/dev/null 2>&1 && return
+  kill -0 "$daemon_pid" 2>/dev/null || { cat "$run/daemon.log"; fail "the daemon exited"; }
+  return 1
+}
+wait_for daemon_answers || { cat "$run/daemon.log"; fail "the daemon did not answer"; }
 saver_command -activate >/dev/null || fail "xscreensaver-command -activate failed"
 module_pids() { pgrep -f "^$module" ; }
 wait_for module_pids >/dev/null || { cat "$run/daemon.log"; fail "the daemon did not start the module"; }
