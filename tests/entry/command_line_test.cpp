@@ -242,9 +242,7 @@ TEST_F(PreviewSwitch, DrawsInsideTheWindowUntilItIsDestroyed)
         // destroyed before it waits for messages would end that creation.
         EXPECT_EQ(0u, WaitForInputIdle(saver.process, 15000)) << tail;
         DestroyWindow(parent);
-        // The saver's windows, children of this thread's, may send to it as they go.
-        WaitUntil([&] { return WaitForSingleObject(saver.process, 0) == WAIT_OBJECT_0; }, 15000);
-        EXPECT_EQ(0u, WaitChild(saver, 0)) << tail;
+        EXPECT_EQ(0u, WaitChildHandlingMessages(saver, 15000)) << tail;
     }
 }
 

@@ -205,11 +205,16 @@ SaverOutcome RunSaverAndClose(const std::string& commandLine, const std::string&
         PostMessageA(outcome.fullScreen, WM_CLOSE, 0, 0);
     }
     // A dialog owned by a window of this thread sends to it as it ends (the
-    // owner is enabled again), so this thread handles messages meanwhile.
-    if (ended)
-        WaitUntil([&] { return WaitForSingleObject(child.process, 0) == WAIT_OBJECT_0; }, timeoutMs);
-    outcome.exitCode = WaitChild(child, 0);
+    // owner is enabled again).
+    outcome.exitCode = ended ? WaitChildHandlingMessages(child, timeoutMs) : WaitChild(child, 0);
     return outcome;
+}
+
+DWORD WaitChildHandlingMessages(ChildProcess& child, DWORD ms)
+{
+    if (child.process)
+        WaitUntil([&] { return WaitForSingleObject(child.process, 0) == WAIT_OBJECT_0; }, ms);
+    return WaitChild(child, 0);
 }
 
 HWND MakeTestWindow(const char* title, int x, int y, int width, int height)

@@ -62,6 +62,10 @@ HWND TopWindowOf(DWORD processId, const char* className, const char* title);
 // "class|title" of a window, and "|text" for a message box.
 std::string WindowDescription(HWND window);
 
+// Waits up to ms for the child to end, handling this thread's messages
+// meanwhile (its windows may send to this thread's as they go); its exit code.
+DWORD WaitChildHandlingMessages(ChildProcess& child, DWORD ms);
+
 // The first child window, at any depth below parent, of the class.
 HWND DescendantOfClass(HWND parent, const char* className);
 
