@@ -17,6 +17,33 @@ const float kSkyPhaseStep = 0.015f;
 const float kStarsSpinStep = 0.05f;
 const float kCloudSpinStep = 0.1f;
 
+// One cycle of a phase (radians) and one turn of an angle (degrees).
+const double kPhaseCycle = 6.283185307179586;
+const double kFullTurn = 360.0;
+
+// Rounds a value to a float, the one way every value the scene keeps is
+// rounded. The 32-bit build computes on the x87 unit, which holds values in
+// extended precision and would otherwise go on with unrounded ones; passing
+// through a float in memory makes both builds keep the same value.
+float RoundToFloat(double value)
+{
+    volatile float rounded = static_cast<float>(value);
+    return rounded;
+}
+
+// The value one step further, kept within one period: [0, period) for a
+// value that grows, (-period, 0] for one that falls. Every sum here is exact
+// before the rounding, so both builds keep the same value.
+float StepWithinPeriod(float value, double step, double period)
+{
+    float next = RoundToFloat(value + step);
+    if (next >= period)
+        next = RoundToFloat(next - period);
+    else if (next <= -period)
+        next = RoundToFloat(next + period);
+    return next;
+}
+
 // One square sky quad: its texture, half size, plane, texture repeat and
 // the three angles that turn it.
 struct SkyLayer {
@@ -65,12 +92,10 @@ void DrawSkyLayer(const SkyLayer& layer)
 }
 
 // The aspect of a window, rounded to a float. A zero height (a minimised
-// window) counts as a height of 1. The quotient goes through memory: the x87
-// unit would otherwise keep it in extended precision.
+// window) counts as a height of 1.
 float WindowAspect(int width, int height)
 {
-    volatile float aspect = static_cast<float>(width) / static_cast<float>(height > 0 ? height : 1);
-    return aspect;
+    return RoundToFloat(static_cast<double>(width) / (height > 0 ? height : 1));
 }
 
 }  // namespace
@@ -78,18 +103,19 @@ float WindowAspect(int width, int height)
 void StepSceneAnimation()
 {
     SceneState& s = sceneState;
-    // Each value is computed in double precision and stored as a float.
-    s.modelPhase = static_cast<float>(static_cast<double>(s.modelPhase) + kModelPhaseStep);
-    s.skyPhase = static_cast<float>(static_cast<double>(s.skyPhase) + kSkyPhaseStep);
-    s.starsTiltX = static_cast<float>(8.0 * cos(static_cast<double>(s.skyPhase)));
-    s.starsTiltY = static_cast<float>(8.0 * sin(static_cast<double>(s.skyPhase)));
-    s.starsSpin = static_cast<float>(static_cast<double>(s.starsSpin) + kStarsSpinStep);
-    s.cloudTiltX = static_cast<float>(8.0 * cos(static_cast<double>(s.skyPhase)));
-    s.cloudTiltY = static_cast<float>(8.0 * sin(static_cast<double>(s.skyPhase)));
-    s.cloudSpin = static_cast<float>(static_cast<double>(s.cloudSpin) - kCloudSpinStep);
-    s.modelPitch = static_cast<float>(-7.0 * cos(static_cast<double>(s.modelPhase)) - 90.0);
-    s.modelYaw = static_cast<float>(-7.0 * sin(static_cast<double>(s.modelPhase)));
-    s.modelSpin = static_cast<float>(static_cast<double>(s.modelSpin) + 0.75);
+    // Each value is computed in double precision and kept as a float; the
+    // phases and spins stay within one cycle or turn.
+    s.modelPhase = StepWithinPeriod(s.modelPhase, kModelPhaseStep, kPhaseCycle);
+    s.skyPhase = StepWithinPeriod(s.skyPhase, kSkyPhaseStep, kPhaseCycle);
+    s.starsTiltX = RoundToFloat(8.0 * cos(static_cast<double>(s.skyPhase)));
+    s.starsTiltY = RoundToFloat(8.0 * sin(static_cast<double>(s.skyPhase)));
+    s.starsSpin = StepWithinPeriod(s.starsSpin, kStarsSpinStep, kFullTurn);
+    s.cloudTiltX = RoundToFloat(8.0 * cos(static_cast<double>(s.skyPhase)));
+    s.cloudTiltY = RoundToFloat(8.0 * sin(static_cast<double>(s.skyPhase)));
+    s.cloudSpin = StepWithinPeriod(s.cloudSpin, -kCloudSpinStep, kFullTurn);
+    s.modelPitch = RoundToFloat(-7.0 * cos(static_cast<double>(s.modelPhase)) - 90.0);
+    s.modelYaw = RoundToFloat(-7.0 * sin(static_cast<double>(s.modelPhase)));
+    s.modelSpin = StepWithinPeriod(s.modelSpin, 0.75, kFullTurn);
 }
 
 void DrawSceneFrame()

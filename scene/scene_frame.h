@@ -2,7 +2,8 @@
 // The scene's per-frame drawing, its animation state and the size handler.
 
 // The eleven animation values, stepped once per drawn frame. Phases are in
-// radians, angles in degrees.
+// radians, angles in degrees; phases stay within one cycle and spins within
+// one turn, so a step keeps its size however long the saver runs.
 struct SceneState {
     float modelPhase;
     float skyPhase;
