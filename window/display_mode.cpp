@@ -16,9 +16,10 @@ void ReportSwitchFailure(const char* text)
 
 // Runs the undo when the process ends through the C runtime's exit (a
 // missing picture ends it that way, before the child window is destroyed).
-void UndoDisplayModeSwitchAtExit()
+int UndoDisplayModeSwitchAtExit()
 {
     UndoDisplayModeSwitch();
+    return 0;
 }
 
 // Makes sure a switched screen is restored however the runtime exits.
@@ -26,7 +27,7 @@ void RestoreModeAtExit()
 {
     static bool registered = false;
     if (!registered)
-        registered = atexit(UndoDisplayModeSwitchAtExit) == 0;
+        registered = _onexit(UndoDisplayModeSwitchAtExit) != nullptr;
 }
 
 // Tries the switch through DirectDraw; true when the mode is set.
