@@ -39,6 +39,38 @@ TEST(SaverResources, DescriptionString)
     FreeLibrary(saver);
 }
 
+// The manifest as the system reads it: the saver's activation context says it
+// is aware of the system's DPI (not per monitor) and runs as invoked.
+TEST(SaverResources, ManifestDeclaresDpiAwareness)
+{
+    std::string path = ProgramFolder() + "opengl.scr";
+    ACTCTXA request = {};
+    request.cbSize = sizeof request;
+    request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    request.lpSource = path.c_str();
+    request.lpResourceName = MAKEINTRESOURCEA(1);
+    HANDLE context = CreateActCtxA(&request);
+    ASSERT_NE(INVALID_HANDLE_VALUE, context) << "error " << GetLastError();
+
+    WCHAR setting[64] = {};
+    SIZE_T written = 0;
+    ASSERT_TRUE(QueryActCtxSettingsW(0, context, nullptr, L"dpiAware", setting,
+                                     sizeof setting / sizeof setting[0], &written))
+        << "error " << GetLastError();
+    EXPECT_STREQ(L"true", setting);
+    setting[0] = 0;
+    QueryActCtxSettingsW(0, context, nullptr, L"dpiAwareness", setting,
+                         sizeof setting / sizeof setting[0], &written);
+    EXPECT_STREQ(L"", setting);
+
+    ACTIVATION_CONTEXT_RUN_LEVEL_INFORMATION level = {};
+    ASSERT_TRUE(QueryActCtxW(0, context, nullptr, RunlevelInformationInActivationContext,
+                             &level, sizeof level, &written));
+    EXPECT_EQ(ACTCTX_RUN_LEVEL_AS_INVOKER, level.RunLevel);
+    EXPECT_FALSE(level.UiAccess);
+    ReleaseActCtx(context);
+}
+
 TEST(SaverResources, VersionRecord)
 {
     std::string path = ProgramFolder() + "opengl.scr";
