@@ -22,7 +22,9 @@ int UndoDisplayModeSwitchAtExit()
     return 0;
 }
 
-// Makes sure a switched screen is restored however the runtime exits.
+// Makes sure a switched screen is restored however the runtime exits. The
+// C runtime library's own _onexit: the program has no start-up code that
+// would supply atexit.
 void RestoreModeAtExit()
 {
     static bool registered = false;
