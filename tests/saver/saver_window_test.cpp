@@ -168,12 +168,37 @@ void MoveWithXdotool(int dx, int dy)
 
 const MouseInput MOUSE_INPUTS[] = {{"xdotool", MoveWithXdotool}, {"SendInput", SendMouseMove}};
 
+// Handles this thread's messages until the saver has seen more mouse moves
+// than given, for at most two seconds; a quit message is left for the run.
+void WaitForMouseMoveAfter(int movesSeen)
+{
+    DWORD start = GetTickCount();
+    MSG message;
+    while (saverRun.Count(WM_MOUSEMOVE) <= movesSeen && GetTickCount() - start < 2000) {
+        if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            Sleep(10);
+        } else if (message.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(message.wParam));
+            return;
+        } else {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+}
+
 class MouseTravelTest : public SaverWindowTest, public testing::WithParamInterface<MouseInput> {
 protected:
-    // A step that moves the mouse by the given amounts.
+    // A step that moves the mouse by the given amounts and waits until the
+    // saver has seen the move: two moves that reach a busy queue together
+    // arrive as one.
     Step Move(int dx, int dy)
     {
-        return [=](HWND) { GetParam().move(dx, dy); };
+        return [=](HWND) {
+            int movesSeen = saverRun.Count(WM_MOUSEMOVE);
+            GetParam().move(dx, dy);
+            WaitForMouseMoveAfter(movesSeen);
+        };
     }
     // A step that notes where the cursor is and whether a close was requested so far.
     Step Note(POINT* cursor, bool* closed)
@@ -668,7 +693,8 @@ TEST_F(SaverWindowTest, SecondFullScreenStartBringsTheFirstForward)
     HWND mine = CreateWindowExA(0, "STATIC", "other program", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
                                 0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr);
     SetForegroundWindow(mine);
-    PumpMessages(100);
+    for (int i = 0; i < 30 && GetForegroundWindow() != mine; ++i)
+        PumpMessages(100);
     HWND foregroundBefore = GetForegroundWindow();
 
     // Run as a scenario with no steps, so that a wrongly created window is
