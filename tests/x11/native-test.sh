@@ -19,6 +19,7 @@
 #   SAVER_MODULE_PREFIX, a command the daemon runs the module through (to see
 #   this test fail on a module that misbehaves)
 set -uo pipefail
+source "$(dirname "$0")/../../tools/host.sh"
 mode=$1 build=$(cd "$2" && pwd)
 timeout=${SAVER_TIMEOUT:-60}
 python=/usr/bin/python3
@@ -26,15 +27,16 @@ run=$(mktemp -d "${TMPDIR:-/tmp}/opengl-saver-test.XXXXXX")
 chmod 755 "$run"
 # A module that outlives SIGTERM by this much has ignored it.
 stop_limit=10
-xvfb_pid="" daemon_pid="" saver_pid="" user_made=""
+daemon_pid="" saver_pid="" user_made=""
 
 # Kills what the test started, by process id, then removes the test user.
 cleanup() {
   local pid
-  for pid in $saver_pid $daemon_pid $(module_pids); do
+  [ -n "$daemon_pid" ] && kill "$daemon_pid" 2>/dev/null
+  for pid in $saver_pid $(module_pids); do
     kill -KILL "$pid" 2>/dev/null
   done
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+  stop_x_server
   if [ -n "$user_made" ]; then
     wait_for eval '! pgrep -u opengl-saver-test >/dev/null' &&
       userdel opengl-saver-test || echo "FAIL: the user opengl-saver-test could not be removed"
@@ -77,15 +79,7 @@ run_briefly() {
   wait_child $! "$*"
 }
 
-# -noreset: without it the server resets whenever its last client leaves, and
-# a client connecting during the reset is refused (the daemon, connecting just
-# after xscreensaver-command's first poll left, then exits without a word).
-exec 9>"$run/display"
-Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp -noreset -ac >"$run/xvfb.log" 2>&1 &
-xvfb_pid=$!
-exec 9>&-
-wait_for test -s "$run/display" || fail "Xvfb did not start"
-export DISPLAY=:$(cat "$run/display")
+start_x_server "$run" xvfb -screen 0 1024x768x24 -ac || fail "Xvfb did not start"
 
 # Screenshot of the whole screen into $run/$1.png.
 shoot() { import -window root "$run/$1.png" 2>/dev/null; }
