@@ -116,7 +116,7 @@ fi
 
 # The frame rates Mesa's HUD wrote into the folder, one a line, once there
 # are three (each over a second).
-frame_rates() { [ "$(wc -l <"$1/fps" 2>/dev/null)" -ge 3 ] && cat "$1/fps"; }
+frame_rates() { [ -s "$1/fps" ] && [ "$(wc -l <"$1/fps")" -ge 3 ] && cat "$1/fps"; }
 
 if [ "$mode" = window ]; then
   program=$build/libexec/xscreensaver/opengl-saver
@@ -131,7 +131,8 @@ if [ "$mode" = window ]; then
   GALLIUM_HUD=fps GALLIUM_HUD_PERIOD=1 GALLIUM_HUD_DUMP_DIR="$run/hud" \
     "$program" -window-id "$window" -delay 250000 2>"$run/given.stderr" &
   given_pid=$!
-  rates=$(wait_for frame_rates "$run/hud") || fail "no frame rates from the run with -delay 250000"
+  rates=$(wait_for frame_rates "$run/hud") ||
+    { cat "$run/given.stderr"; fail "no frame rates from the run with -delay 250000"; }
   echo "frames a second with -delay 250000: $(tr '\n' ' ' <<<"$rates")"
   "$python" -c 'import sys; sys.exit(max(map(float, sys.argv[1:])) > 6)' $rates ||
     fail "more than 6 frames a second with -delay 250000"
