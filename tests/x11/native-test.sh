@@ -82,7 +82,7 @@ run_briefly() {
 start_x_server "$run" xvfb -screen 0 1024x768x24 -ac || fail "Xvfb did not start"
 
 # Screenshot of the whole screen into $run/$1.png.
-shoot() { import -window root "$run/$1.png" 2>/dev/null; }
+shoot() { timeout "$timeout" import -window root "$run/$1.png" 2>/dev/null; }
 
 # True when the screenshot shows the lit scene: many pixels off black and
 # the model's green-yellow skin; with "whole", lit pixels in each of the
@@ -224,7 +224,7 @@ fi
 user_env=(env DISPLAY="$DISPLAY" HOME="$home" PATH="$PATH")
 "${as_user[@]}" "${user_env[@]}" xscreensaver -no-splash -verbose >"$run/daemon.log" 2>&1 &
 daemon_pid=$!
-saver_command() { "${as_user[@]}" "${user_env[@]}" xscreensaver-command "$@"; }
+saver_command() { timeout "$timeout" "${as_user[@]}" "${user_env[@]}" xscreensaver-command "$@"; }
 # True when the daemon answers; ends the wait when it has exited instead.
 daemon_answers() {
   saver_command -version >/dev/null 2>&1 && return
