@@ -8,11 +8,11 @@
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-10}
-if /usr/lib/wine/wine --version >/dev/null 2>&1; then
-  arch=i686 other=x86_64 loader=/usr/lib/wine/wine
-else
-  arch=x86_64 other=i686 loader=/usr/lib/wine/wine64
-fi
+source "$top/tools/host.sh"
+arch=$(windows_arch)
+loader=$(wine_loader "$arch")
+other=x86_64
+[ "$arch" = i686 ] || other=i686
 build=$top/build/$arch
 log=$build/bench-output
 mkdir -p "$log"

@@ -10,12 +10,17 @@
 #                                       (bmp_fuzz.exe): the shipped 32-bit
 #                                       build where 32-bit Wine runs, else the
 #                                       64-bit one
+#   tools/fuzz.sh --replay              runs the native fuzz target once over
+#                                       every file of the seed corpus and of
+#                                       the regressions, without mutating them
+#                                       (the ordinary test run does this)
 #   tools/fuzz.sh --seeds               collects every file the Windows image
 #                                       tests write (the same build) and merges
 #                                       them into the seed corpus
 #                                       tests/image/corpus/
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
+source "$top/tools/host.sh"
 regressions=$top/tests/image/regressions
 corpus=$top/tests/image/corpus
 
@@ -63,14 +68,32 @@ native_run() {
   return $status
 }
 
+# The seed corpus and the kept failures, each run once through the native
+# target: the same inputs every time, and nothing written beside them.
+replay() {
+  local fuzzer=${BMP_FUZZER:-$top/build/native/tests/image/bmp_parse_fuzz}
+  [ -x "$fuzzer" ] || { echo "fuzz: no fuzzer at $fuzzer (build build/native first)" >&2; return 1; }
+  local build files=()
+  build=$(dirname "$fuzzer")
+  mkdir -p "$build/replay-failures"
+  for file in "$corpus"/* "$regressions"/*; do [ -f "$file" ] && files+=("$file"); done
+  [ ${#files[@]} -gt 0 ] || { echo "fuzz: no seed or regression files" >&2; return 1; }
+  # Given files rather than folders, libFuzzer runs each once and adds
+  # nothing to any folder.
+  "$fuzzer" -runs=0 -timeout=20 -rss_limit_mb=2048 -artifact_prefix="$build/replay-failures/" \
+    "${files[@]}" >"$build/replay.log" 2>&1
+  local status=$?
+  [ "$status" = 0 ] || grep -E 'ERROR|runtime error|SUMMARY|Running:' "$build/replay.log" | tail -20
+  echo "fuzz: replayed ${#files[@]} seed and regression files, exit $status (log: $build/replay.log)"
+  return $status
+}
+
 # The Windows build to run under Wine: the shipped 32-bit one where 32-bit
 # Wine runs and it is built, else the 64-bit one.
 pick_wine_build() {
-  if /usr/lib/wine/wine --version >/dev/null 2>&1 && [ -f "$top/build/i686/bin/bmp_fuzz.exe" ]; then
-    arch=i686 wine=/usr/lib/wine/wine
-  else
-    arch=x86_64 wine=/usr/lib/wine/wine64
-  fi
+  arch=$(windows_arch)
+  [ -f "$top/build/$arch/bin/bmp_fuzz.exe" ] || arch=x86_64
+  wine=$(wine_loader "$arch")
 }
 
 # The Wine run of bmp_fuzz.exe.
@@ -114,5 +137,6 @@ collect_seeds() {
 case ${1:-} in
   --wine) wine_run "${2:-10}" "${3:-$(date +%s)}" ;;
   --seeds) collect_seeds ;;
+  --replay) replay ;;
   *) native_run "${1:-10}" ;;
 esac

@@ -13,22 +13,29 @@ packages="g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools wine wine32:i3
 packages="$packages libxcomposite1:i386 libxcursor1:i386 libxfixes3:i386 libxi6:i386
   libxinerama1:i386 libxrandr2:i386 libxrender1:i386 libxxf86vm1:i386
   xserver-xorg-core xserver-xorg-video-dummy"
-# The native build's compiler, sanitizers and libFuzzer.
-packages="$packages clang libclang-rt-14-dev"
+# The native build's compiler (its sanitizer runtime is added below).
+packages="$packages clang"
 # The XScreenSaver module: the libraries it links, the daemon its test runs
 # it under, and what makes the .deb and runs the test as another user.
 packages="$packages libgl-dev libglu1-mesa-dev libx11-dev xscreensaver xscreensaver-gl
   dpkg-dev file procps"
-missing=""
-for p in $packages; do
-  # dpkg -s refuses a name installed for two architectures; this lists both.
-  state=$(dpkg-query -W -f '${Status}\n' "$p" 2>/dev/null || true)
-  [[ $state == *"ok installed"* ]] || missing="$missing $p"
-done
-[ -z "$missing" ] && exit 0
-sudo=""
-[ "$(id -u)" = 0 ] || sudo=sudo
-echo "installing:$missing"
-$sudo dpkg --add-architecture i386
-$sudo apt-get update -q
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends $missing
+# Installs those of the given packages that are missing.
+install_missing() {
+  local missing="" p state sudo=""
+  for p in "$@"; do
+    # dpkg -s refuses a name installed for two architectures; this lists both.
+    state=$(dpkg-query -W -f '${Status}\n' "$p" 2>/dev/null || true)
+    [[ $state == *"ok installed"* ]] || missing="$missing $p"
+  done
+  [ -z "$missing" ] && return 0
+  # sudo resets the environment: the setting goes through env.
+  [ "$(id -u)" = 0 ] || sudo=sudo
+  echo "installing:$missing"
+  $sudo dpkg --add-architecture i386
+  $sudo apt-get update -q
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing
+}
+# shellcheck disable=SC2086
+install_missing $packages
+# The sanitizer and libFuzzer runtime of the clang that is installed.
+install_missing "libclang-rt-$(clang -dumpversion | cut -d. -f1)-dev"

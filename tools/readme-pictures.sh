@@ -16,11 +16,9 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/tools/install-deps.sh"
 
-if /usr/lib/wine/wine --version >/dev/null 2>&1; then
-  arch=i686 loader=/usr/lib/wine/wine
-else
-  arch=x86_64 loader=/usr/lib/wine/wine64
-fi
+source "$top/tools/host.sh"
+arch=$(windows_arch)
+loader=$(wine_loader "$arch")
 build=$top/build/$arch
 mkdir -p "$build"
 cmake -S "$top" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-$arch.cmake" \

@@ -25,6 +25,7 @@
 # scene.gif (all of them).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
+source "$top/tools/host.sh"
 seconds=5 own_screen=0 build="" run=$top/build/run-saver native=0
 while [ $# -gt 0 ]; do
   case $1 in
@@ -54,23 +55,15 @@ run=$(cd "$run" && pwd)
 # from the given build.
 if [ -z "$build" ]; then
   "$top/tools/install-deps.sh"
-  # 32-bit Wine needs a machine that runs 32-bit Linux programs.
-  if /usr/lib/wine/wine --version >/dev/null 2>&1; then
-    arch=i686
-  else
-    arch=x86_64
-    echo "run-saver: 32-bit Wine cannot run here; running the 64-bit saver"
-  fi
+  arch=$(windows_arch)
+  [ "$arch" = i686 ] || echo "run-saver: 32-bit Wine cannot run here; running the 64-bit saver"
   build=$top/build/$arch
   cmake -S "$top" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-$arch.cmake" \
     >"$run/cmake.log" 2>&1 || { cat "$run/cmake.log" >&2; exit 1; }
   cmake --build "$build" --target opengl_scr pictures frame_capture -j 2
 fi
-if grep -q '^CMAKE_CXX_COMPILER:.*x86_64' "$build/CMakeCache.txt"; then
-  loader=/usr/lib/wine/wine64
-else
-  loader=/usr/lib/wine/wine
-fi
+loader=$(loader_for "$build/bin/opengl.scr")
+wine_starts "$loader" || { echo "run-saver: $loader cannot run on this machine" >&2; exit 1; }
 
 prefix=$run/prefix frames=$run/frames
 export WINEPREFIX=$prefix WINELOADER=$loader WINEDEBUG=${WINEDEBUG:--all}
@@ -91,22 +84,15 @@ mkdir -p "$frames"
 export SAVER_CAPTURE_DIR="Z:${frames//\//\\}" SAVER_CAPTURE_INTERVAL_MS=100
 export SAVER_CAPTURE_LIMIT=$(( (seconds < 5 ? seconds : 5) * 10 + 1 ))
 
-xvfb_pid=""
 saver_pid=""
 cleanup() {
   [ -n "$saver_pid" ] && kill "$saver_pid" 2>/dev/null
   wineserver -k 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
-  return 0
+  stop_x_server
 }
 trap cleanup EXIT
 if [ "$own_screen" = 1 ]; then
-  exec 9>"$run/display"
-  Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp -noreset >"$run/xvfb.log" 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 100); do [ -s "$run/display" ] && break; sleep 0.05; done
-  exec 9>&-
-  export DISPLAY=:$(cat "$run/display")
+  start_x_server "$run" xvfb -screen 0 1024x768x24 || exit 1
   echo "run-saver: virtual screen $DISPLAY"
 fi
 
@@ -122,14 +108,19 @@ done
 [ -s "$frames/frames.txt" ] || echo "run-saver: the saver drew no frame" >&2
 kill -0 "$saver_pid" 2>/dev/null && sleep "$seconds"
 
-# A key press ends it; the key goes to the saver's window.
+# A key press ends it. The key reaches the saver once Wine has made its
+# window the foreground one, which a first press can come before: press
+# until it ends, for at most 15 s.
 window=$(xdotool search --name '^Screen Saver$' 2>/dev/null | head -n 1 || true)
 [ -n "$window" ] && xdotool windowfocus --sync "$window" 2>/dev/null || true
-xdotool key shift
+for _ in $(seq 75); do
+  kill -0 "$saver_pid" 2>/dev/null || break
+  xdotool key shift
+  sleep 0.2
+done
 status=0
-for _ in $(seq 100); do kill -0 "$saver_pid" 2>/dev/null || break; sleep 0.1; done
 if kill -0 "$saver_pid" 2>/dev/null; then
-  echo "run-saver: the saver did not end on the key press" >&2
+  echo "run-saver: the saver did not end on a key press" >&2
   status=1
 else
   wait "$saver_pid" || status=$?

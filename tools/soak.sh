@@ -14,11 +14,9 @@ set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 minutes=${1:-30}
 interval=${2:-60}
-if /usr/lib/wine/wine --version >/dev/null 2>&1; then
-  arch=i686 loader=/usr/lib/wine/wine
-else
-  arch=x86_64 loader=/usr/lib/wine/wine64
-fi
+source "$top/tools/host.sh"
+arch=$(windows_arch)
+loader=$(wine_loader "$arch")
 build=$top/build/$arch
 
 if [ -z "${SAVER_RUN_DIR:-}" ]; then

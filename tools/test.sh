@@ -13,8 +13,8 @@ for arch in i686 x86_64; do
   cmake --build "$build" -j "$jobs"
   (cd "$build" && ctest --output-on-failure -j "$jobs" -LE benchmark) || status=1
 done
-# Native (clang): the plain image code, its fuzzer's short run, and the X11
-# module where there is one.
+# Native (clang): the plain image code, its fuzz target replayed over the kept
+# inputs, and the X11 module where there is one.
 build=$top/build/native
 cmake -S "$top" -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 cmake --build "$build" -j "$jobs"

@@ -14,12 +14,16 @@
 #   --keep           keep the prefix and print where it is
 #   --host           PROGRAM is a host command (a script driving Windows
 #                    programs with $SAVER_WINE and taking screenshots)
+#   --png NAME       after a passing run, the picture NAME.bmp that the program
+#                    kept in $SAVER_TEST_OUTPUT gets a PNG copy beside it, for
+#                    review; a missing one fails the run (repeatable)
 # environment: SAVER_WINE (loader), SAVER_WINE_TEMPLATE (template prefix),
 #   SAVER_TIMEOUT (seconds, default 120);
 #   the program sees SAVER_RUN_DIR, the run's folder.
 set -uo pipefail
+source "$(dirname "$0")/../../tools/host.sh"
 
-win98=0 desktop="" screen=1024x768x24 xorg=0 pictures="" cwd="" keep=0 host=0
+win98=0 desktop="" screen=1024x768x24 xorg=0 pictures="" cwd="" keep=0 host=0 pngs=()
 while [ $# -gt 0 ]; do
   case $1 in
     --win98) win98=1 ;;
@@ -30,6 +34,7 @@ while [ $# -gt 0 ]; do
     --cwd) cwd=$2; shift ;;
     --keep) keep=1 ;;
     --host) host=1 ;;
+    --png) pngs+=("$2"); shift ;;
     --) shift; break ;;
     *) echo "wine-run: unknown option $1" >&2; exit 2 ;;
   esac
@@ -40,12 +45,11 @@ done
 : "${SAVER_WINE:?}" "${SAVER_WINE_TEMPLATE:?}"
 run=$(mktemp -d "${TMPDIR:-/tmp}/saver-run.XXXXXX")
 prefix=$run/prefix
-server_pid=""
 
 cleanup() {
   WINEPREFIX=$prefix wineserver -k 2>/dev/null
   WINEPREFIX=$prefix wineserver -w 2>/dev/null
-  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
+  stop_x_server
   if [ "$keep" = 1 ]; then echo "wine-run: kept $run" >&2; else rm -rf "$run"; fi
 }
 trap cleanup EXIT
@@ -101,23 +105,12 @@ EndSection
 EOF
 }
 
-exec 9>"$run/display"
 if [ "$xorg" = 1 ]; then
   write_xorg_config >"$run/xorg.conf"
-  Xorg -displayfd 9 -noreset -nolisten tcp -config "$run/xorg.conf" -logfile "$run/xorg.log" \
-    >"$run/xorg.out" 2>&1 &
+  start_x_server "$run" xorg -config "$run/xorg.conf" -logfile "$run/xorg.log" || exit 2
 else
-  Xvfb -displayfd 9 -screen 0 "$screen" -nolisten tcp -noreset >"$run/xvfb.log" 2>&1 &
+  start_x_server "$run" xvfb -screen 0 "$screen" || exit 2
 fi
-server_pid=$!
-# The server writes its display number once it takes connections.
-for _ in $(seq 600); do
-  [ -s "$run/display" ] || ! kill -0 "$server_pid" 2>/dev/null && break
-  sleep 0.05
-done
-exec 9>&-
-[ -s "$run/display" ] || { echo "wine-run: the X server did not start" >&2; exit 2; }
-export DISPLAY=:$(cat "$run/display")
 export WINEPREFIX=$prefix WINEDEBUG=${WINEDEBUG:--all} WINELOADER=$SAVER_WINE
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}mscoree,mshtml=;winemenubuilder.exe=d"
 export SAVER_RUN_DIR=$run
@@ -131,4 +124,10 @@ else
 fi
 status=$?
 [ "$status" = 124 ] && echo "wine-run: timed out after ${SAVER_TIMEOUT:-120} s: $*" >&2
+if [ "$status" = 0 ]; then
+  for name in "${pngs[@]}"; do
+    convert "$SAVER_TEST_OUTPUT/$name.bmp" "$SAVER_TEST_OUTPUT/$name.png" ||
+      { echo "wine-run: no picture $name.bmp kept in $SAVER_TEST_OUTPUT" >&2; status=1; }
+  done
+fi
 exit $status
