@@ -168,25 +168,6 @@ void MoveWithXdotool(int dx, int dy)
 
 const MouseInput MOUSE_INPUTS[] = {{"xdotool", MoveWithXdotool}, {"SendInput", SendMouseMove}};
 
-// Handles this thread's messages until the saver has seen more mouse moves
-// than given, for at most two seconds; a quit message is left for the run.
-void WaitForMouseMoveAfter(int movesSeen)
-{
-    DWORD start = GetTickCount();
-    MSG message;
-    while (saverRun.Count(WM_MOUSEMOVE) <= movesSeen && GetTickCount() - start < 2000) {
-        if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            Sleep(10);
-        } else if (message.message == WM_QUIT) {
-            PostQuitMessage(static_cast<int>(message.wParam));
-            return;
-        } else {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
-    }
-}
-
 class MouseTravelTest : public SaverWindowTest, public testing::WithParamInterface<MouseInput> {
 protected:
     // A step that moves the mouse by the given amounts and waits until the
@@ -197,7 +178,7 @@ protected:
         return [=](HWND) {
             int movesSeen = saverRun.Count(WM_MOUSEMOVE);
             GetParam().move(dx, dy);
-            WaitForMouseMoveAfter(movesSeen);
+            HandleMessagesUntil([=] { return saverRun.Count(WM_MOUSEMOVE) > movesSeen; });
         };
     }
     // A step that notes where the cursor is and whether a close was requested so far.
