@@ -8,12 +8,11 @@
 namespace {
 
 const char kCaption[] = "Error";
-const char kOpenFailedFormat[] = "Failed to open DIB file %s.\n";
+const char kOpenFailedFormat[] = "%s %s.\n";
 
 // The open-failure text is formatted into 256 bytes: its own 26 characters
 // and as much of the path as still fits.
 const int kMessageSize = 256;
-const int kMaxPathShown = kMessageSize - 1 - (int(sizeof kOpenFailedFormat) - 1 - 2);
 
 // The checked description goes to SetDIBits as it is.
 static_assert(sizeof(BmpInfoHeader) == sizeof(BITMAPINFOHEADER), "header layout");
@@ -47,13 +46,15 @@ void ShowError(const char* text)
 // characters of the system code page.
 void ShowOpenFailure(const char* path)
 {
-    char shown[kMaxPathShown + 1];
+    // Of the text's own characters, three follow the opening: blank, full stop, line break.
+    const int maxPathShown = kMessageSize - 1 - (int(strlen(kBmpOpenFailed)) + 3);
+    char shown[kMessageSize];
     int length = 0;
     if (path) {
         const char* end = path;
         while (*end) {
             const char* next = CharNextA(end);
-            if (next - path > kMaxPathShown)
+            if (next - path > maxPathShown)
                 break;
             end = next;
         }
@@ -62,7 +63,7 @@ void ShowOpenFailure(const char* path)
     }
     shown[length] = '\0';
     char text[kMessageSize];
-    wsprintfA(text, kOpenFailedFormat, shown);
+    wsprintfA(text, kOpenFailedFormat, kBmpOpenFailed, shown);
     ShowError(text);
 }
 

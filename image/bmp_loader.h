@@ -3,10 +3,6 @@
 
 #include "rgb_image.h"
 
-// Returns the number of colour-table entries of a DIB header (core or
-// information header).
-WORD CountDibColors(const void* header);
-
 // Reads a BMP file (with or without the "BM" file header) into a new
 // RgbImage. The record and its pixel block come from malloc and belong to
 // the caller. On failure shows one message box and returns null.

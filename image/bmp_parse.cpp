@@ -5,6 +5,7 @@
 const char kBmpOutOfMemory[] = "Out of memory.";
 const char kBmpUnknownFormat[] = "Unknown DIB file format.";
 const char kBmpConversionError[] = "Image file conversion error.";
+const char kBmpOpenFailed[] = "Failed to open DIB file";
 
 namespace {
 
@@ -119,50 +120,6 @@ bool IsConvertibleKind(const BmpInfoHeader* info)
     }
 }
 
-// Walks a run-length-encoded picture within the bytes present and returns
-// the length of the stream up to and including its end-of-picture escape;
-// 0 when it runs past its rows or past those bytes first.
-uint32_t MeasureRleStream(const uint8_t* stream, uint32_t present, int32_t width, int32_t height,
-                          uint16_t bitsPerPixel)
-{
-    uint32_t at = 0;
-    int32_t x = 0, y = 0;
-    while (present - at >= 2) {
-        uint8_t count = stream[at];
-        uint8_t code = stream[at + 1];
-        at += 2;
-        if (count) {
-            if (y >= height || count > width - x)
-                return 0;
-            x += count;
-        } else if (code == 0) {
-            if (y >= height)
-                return 0;
-            x = 0;
-            ++y;
-        } else if (code == 1) {
-            return at;
-        } else if (code == 2) {
-            if (present - at < 2)
-                return 0;
-            uint8_t right = stream[at];
-            uint8_t up = stream[at + 1];
-            at += 2;
-            if (right > width - x || up > height - y)
-                return 0;
-            x += right;
-            y += up;
-        } else {
-            uint32_t bytes = ((code * bitsPerPixel + 7) / 8 + 1) & ~1u;
-            if (y >= height || code > width - x || bytes > present - at)
-                return 0;
-            x += code;
-            at += bytes;
-        }
-    }
-    return 0;
-}
-
 // Checks that the colour table and the pixel data the header declares lie
 // inside the file, and finds the pixels and their length.
 bool LocatePixels(const uint8_t* file, uint32_t size, const DibLayout* layout, const BmpInfoHeader* info,
@@ -183,8 +140,8 @@ bool LocatePixels(const uint8_t* file, uint32_t size, const DibLayout* layout, c
     if (info->compression == kBmpRle8 || info->compression == kBmpRle4) {
         if (info->sizeImage && info->sizeImage < present)
             present = info->sizeImage;
-        pixels->bytes = MeasureRleStream(pixels->start, uint32_t(present), info->width, info->height,
-                                         info->bitCount);
+        pixels->bytes = WalkRleStream(pixels->start, uint32_t(present), info->width, info->height,
+                                      info->bitCount, nullptr, nullptr);
         return pixels->bytes != 0;
     }
     unsigned long long stride = ((unsigned long long)info->width * info->bitCount + 31) / 32 * 4;
@@ -256,6 +213,55 @@ const char* BmpRefusalText(BmpVerdict verdict)
     case kBmpUnconvertible: return kBmpConversionError;
     default: return kBmpUnknownFormat;
     }
+}
+
+// Walks the stream's escapes and runs, checking each against the bytes
+// present and the picture's rows and columns before handing it on.
+uint32_t WalkRleStream(const uint8_t* stream, uint32_t present, int32_t width, int32_t height,
+                       uint16_t bitsPerPixel, RleRunAction action, void* context)
+{
+    uint32_t at = 0;
+    int32_t x = 0, y = 0;
+    while (present - at >= 2) {
+        uint8_t count = stream[at];
+        uint8_t code = stream[at + 1];
+        at += 2;
+        if (count) {
+            if (y >= height || count > width - x)
+                return 0;
+            RleRun run = {x, y, count, stream + at - 1, false};
+            if (action)
+                action(&run, context);
+            x += count;
+        } else if (code == 0) {
+            if (y >= height)
+                return 0;
+            x = 0;
+            ++y;
+        } else if (code == 1) {
+            return at;
+        } else if (code == 2) {
+            if (present - at < 2)
+                return 0;
+            uint8_t right = stream[at];
+            uint8_t up = stream[at + 1];
+            at += 2;
+            if (right > width - x || up > height - y)
+                return 0;
+            x += right;
+            y += up;
+        } else {
+            uint32_t bytes = ((code * bitsPerPixel + 7) / 8 + 1) & ~1u;
+            if (y >= height || code > width - x || bytes > present - at)
+                return 0;
+            RleRun run = {x, y, code, stream + at, true};
+            if (action)
+                action(&run, context);
+            x += code;
+            at += bytes;
+        }
+    }
+    return 0;
 }
 
 // Colour-table entries of a core or information header: colours used, else

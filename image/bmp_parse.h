@@ -62,6 +62,8 @@ struct BmpPixels {
 extern const char kBmpOutOfMemory[];
 extern const char kBmpUnknownFormat[];
 extern const char kBmpConversionError[];
+// The start of the open-failure text; the path follows after a blank.
+extern const char kBmpOpenFailed[];
 
 // Checks the file's bytes; for an accepted file fills in the conversion's
 // source description and the pixels' place. Reads nothing past size.
@@ -69,6 +71,29 @@ BmpVerdict DescribeBmp(const uint8_t* file, uint32_t size, BmpSource* source, Bm
 
 // The message the user sees for a refusal.
 const char* BmpRefusalText(BmpVerdict verdict);
+
+// One run of a run-length stream, checked to lie inside the picture: count
+// pixels from column x of row y, their colour indices one after another (a
+// literal run) or in one repeated byte (an encoded run; of 4 bits, its two
+// indices alternate, high half first).
+struct RleRun {
+    int32_t x;
+    int32_t y;
+    int32_t count;
+    const uint8_t* indices;
+    bool literal;
+};
+
+// What a walk does with each run it has checked.
+typedef void (*RleRunAction)(const RleRun* run, void* context);
+
+// Walks a run-length-encoded picture (bitsPerPixel 4 or 8) within the bytes
+// present, hands each run to action (when there is one) once it is checked,
+// and returns the length of the stream up to and including its
+// end-of-picture escape; 0 when it runs past its rows or past those bytes
+// first.
+uint32_t WalkRleStream(const uint8_t* stream, uint32_t present, int32_t width, int32_t height,
+                       uint16_t bitsPerPixel, RleRunAction action, void* context);
 
 // Returns the number of colour-table entries of a DIB header (core or
 // information header).

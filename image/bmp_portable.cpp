@@ -139,43 +139,33 @@ void ConvertRows(const BmpSource* source, const BmpPixels* pixels, uint8_t* out)
     }
 }
 
-// Draws a checked run-length stream onto a black picture; pixels it skips
-// stay black.
+// A black picture that the runs of a stream are drawn onto.
+struct RlePicture {
+    const BmpSource* source;
+    uint8_t* out;
+    size_t outRow;
+};
+
+// Draws one checked run in the colours of its indices.
+void DrawRun(const RleRun* run, void* context)
+{
+    const RlePicture* picture = static_cast<const RlePicture*>(context);
+    const bool fourBits = picture->source->header.bitCount == 4;
+    uint8_t* out = picture->out + picture->outRow * run->y + 3 * size_t(run->x);
+    for (int32_t i = 0; i < run->count; ++i, out += 3) {
+        int32_t at = run->literal ? i : fourBits ? i % 2 : 0;
+        uint8_t index = fourBits ? NibbleAt(run->indices, at) : run->indices[at];
+        PutColor(picture->source->colors[index], out);
+    }
+}
+
+// Draws a checked run-length stream onto a black picture, walking it with
+// the same checks that measured it; pixels it skips stay black.
 void ConvertRle(const BmpSource* source, const BmpPixels* pixels, uint8_t* out)
 {
-    const bool fourBits = source->header.bitCount == 4;
-    const uint8_t* stream = pixels->start;
-    const size_t outRow = size_t(pixels->width) * 3;
-    uint32_t at = 0;
-    int32_t x = 0, y = 0;
-    for (;;) {
-        uint8_t count = stream[at];
-        uint8_t code = stream[at + 1];
-        at += 2;
-        if (count) {
-            for (int i = 0; i < count; ++i) {
-                uint8_t index = fourBits ? NibbleAt(&code, i % 2) : code;
-                PutColor(source->colors[index], out + outRow * y + 3 * size_t(x + i));
-            }
-            x += count;
-        } else if (code == 0) {
-            x = 0;
-            ++y;
-        } else if (code == 1) {
-            return;
-        } else if (code == 2) {
-            x += stream[at];
-            y += stream[at + 1];
-            at += 2;
-        } else {
-            for (int i = 0; i < code; ++i) {
-                uint8_t index = fourBits ? NibbleAt(stream + at, i) : stream[at + i];
-                PutColor(source->colors[index], out + outRow * y + 3 * size_t(x + i));
-            }
-            x += code;
-            at += ((code * source->header.bitCount + 7) / 8 + 1) & ~1u;
-        }
-    }
+    RlePicture picture = {source, out, size_t(pixels->width) * 3};
+    WalkRleStream(pixels->start, pixels->bytes, pixels->width, pixels->height, source->header.bitCount, DrawRun,
+                  &picture);
 }
 
 // Reads up to the first 4 GiB of a file into a new malloc block; false with
@@ -184,7 +174,7 @@ bool ReadWholeFile(const char* path, uint8_t** bytes, uint32_t* size, std::strin
 {
     FILE* file = fopen(path, "rb");
     if (!file) {
-        *reason = std::string("Failed to open DIB file ") + path + ": " + strerror(errno);
+        *reason = std::string(kBmpOpenFailed) + " " + path + ": " + strerror(errno);
         return false;
     }
     uint8_t* data = nullptr;
@@ -217,8 +207,8 @@ bool ReadWholeFile(const char* path, uint8_t** bytes, uint32_t* size, std::strin
     if (failed || !length) {
         free(data);
         // An empty file cannot be mapped, so the Windows loader cannot open it either.
-        *reason = std::string(failed ? "Failed to read DIB file " : "Failed to open DIB file ") + path +
-                  ": " + (failed ? strerror(error) : "the file is empty");
+        *reason = std::string(failed ? "Failed to read DIB file" : kBmpOpenFailed) + " " + path + ": " +
+                  (failed ? strerror(error) : "the file is empty");
         return false;
     }
     *bytes = data;

@@ -1,10 +1,12 @@
 ; Installer of the 3D OpenGL screen saver. It puts opengl.scr into the system
 ; folder, where the display settings list screen savers, the three pictures
 ; into c:\zelvodata\, can make it the current screen saver, and registers an
-; uninstaller that removes all of it again.
+; uninstaller that removes all of it again. The license text goes beside
+; the uninstaller.
 ;
-; makensis -DOUTFILE=file.exe -DPICTURES=dir -DSAVER64=file
+; makensis -DOUTFILE=file.exe -DPICTURES=dir -DSAVER64=file -DLICENSE=file
 ;          (-DSAVER32=file | -DAMD64) opengl-saver.nsi
+;   LICENSE: the license text as it is installed (Windows line ends).
 ;   without AMD64: a 32-bit installer holding both savers; it installs the
 ;     one that matches the bitness of the system it runs on.
 ;   with AMD64: a 64-bit installer holding the 64-bit saver only.
@@ -32,6 +34,7 @@
 !define SAVER_FILE "opengl.scr"
 !define DATA_DIR "c:\zelvodata"
 !define UNINSTALLER "uninstall.exe"
+!define LICENSE_FILE "license.txt"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\OpenGLScreenSaver"
 !define SETTINGS_KEY "Software\OpenGLScreenSaver"
 !define DESKTOP_KEY "Control Panel\Desktop"
@@ -111,6 +114,7 @@ Section "Screen saver and pictures" SecSaver
   !insertmacro EndNativeSystemFolder
 
   SetOutPath $INSTDIR
+  File "/oname=${LICENSE_FILE}" "${LICENSE}"
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
@@ -173,6 +177,7 @@ Section "un.Screen saver and pictures" UnSecSaver
   Delete "${DATA_DIR}\quad.bmp"
   RMDir "${DATA_DIR}"
 
+  Delete "$INSTDIR\${LICENSE_FILE}"
   Delete "$INSTDIR\${UNINSTALLER}"
   RMDir $INSTDIR
   DeleteRegKey HKLM "${UNINSTALL_KEY}"

@@ -19,6 +19,9 @@ packages="$packages clang"
 # it under, and what makes the .deb and runs the test as another user.
 packages="$packages libgl-dev libglu1-mesa-dev libx11-dev xscreensaver xscreensaver-gl
   dpkg-dev file procps"
+# The package's checks: lintian, hardening-check (devscripts), and the
+# X-Resource library through which the module test finds the module's windows.
+packages="$packages lintian devscripts libxres1"
 # Installs those of the given packages that are missing.
 install_missing() {
   local missing="" p state sudo=""

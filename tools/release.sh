@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds the release: the 32-bit and 64-bit savers, the pictures, a zip of
-# them for installing by hand, and the installers. The same sources give the
-# same bytes.
+# Builds the release: the 32-bit and 64-bit savers, the pictures and the
+# license, a zip of them for installing by hand, and the installers. The
+# same sources give the same bytes.
 # usage: tools/release.sh [BUILD_ROOT]
 #   builds in BUILD_ROOT/i686 and BUILD_ROOT/x86_64 (default: build/, the
 #   folders tools/test.sh uses) and writes BUILD_ROOT/release/.
@@ -29,6 +29,7 @@ cp "$root/i686/bin/opengl.scr" "$stage/32-bit/"
 cp "$root/x86_64/bin/opengl.scr" "$stage/64-bit/"
 cp "$root/i686/pictures/"{cloud,stars,quad}.bmp "$stage/zelvodata/"
 sed 's/$/\r/' "$top/installer/readme.txt" > "$stage/readme.txt"
+sed 's/$/\r/' "$top/LICENSE" > "$stage/license.txt"
 
 # Both builds make the same pictures; a difference means a broken generator.
 for picture in cloud stars quad; do
@@ -42,7 +43,7 @@ find "$stage" -exec touch -h -d "@$epoch" {} +
 (cd "$out" && find "$name" -type f | LC_ALL=C sort | TZ=UTC zip -q -X -D "$name.zip" -@)
 
 nsis=(makensis -V2 -WX -DPICTURES="$stage/zelvodata"
-      -DSAVER64="$stage/64-bit/opengl.scr")
+      -DSAVER64="$stage/64-bit/opengl.scr" -DLICENSE="$stage/license.txt")
 "${nsis[@]}" -DSAVER32="$stage/32-bit/opengl.scr" -DOUTFILE="$out/$name-setup.exe" \
   "$top/installer/opengl-saver.nsi"
 "${nsis[@]}" -DAMD64 -DOUTFILE="$out/$name-setup-x64.exe" "$top/installer/opengl-saver.nsi"

@@ -2,6 +2,8 @@
 
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
+#include <ctype.h>
+#include <errno.h>
 #include <poll.h>
 #include <signal.h>
 #include <stdio.h>
@@ -19,18 +21,50 @@ const char kWindowTitle[] = "3D OpenGL Screen Saver";
 const int kOwnWindowWidth = 800;
 const int kOwnWindowHeight = 600;
 // The Windows saver's zero-period timer ticks no more often than every 10 ms.
-const double kFrameTimerSeconds = 0.010;
+const long kDefaultDelayMicroseconds = 10000;
+// The longest -delay taken: ten seconds between frames.
+const long kLongestDelayMicroseconds = 10000000;
+// GLX's error numbers for a drawable that is gone, from its protocol.
+const int GLXBadDrawable = 2;
+const int GLXBadCurrentWindow = 5;
+const int GLXBadWindow = 12;
+// X resource ids have 29 bits.
+const unsigned long kLargestXid = 0x1fffffff;
 
 // Set by a stop signal or by an event that ends the run.
 volatile sig_atomic_t stopRequested;
 // The last X error seen while RecordXError handles them.
 int lastXError;
+// Xlib's handler, for the X errors the run does not expect.
+XErrorHandler defaultXErrorHandler;
 
 // Records an X error instead of ending the process, while a window id from
 // outside is checked.
 int RecordXError(Display*, XErrorEvent* error)
 {
     lastXError = error->error_code;
+    return 0;
+}
+
+// True for the errors an X or GLX request on a destroyed window gets.
+bool IsGoneWindowError(int code)
+{
+    const int glx = code - x11Saver.glxErrorBase;
+    return code == BadWindow || code == BadDrawable || glx == GLXBadDrawable ||
+           glx == GLXBadCurrentWindow || glx == GLXBadWindow;
+}
+
+// Ends the run on an error about the saver's window once it is gone (the
+// swap can fail before its DestroyNotify is read), and ignores the errors
+// that follow on what the GL driver kept for it; passes any other error to
+// Xlib's handler, which reports it and ends the process.
+int HandleRunXError(Display* display, XErrorEvent* error)
+{
+    if (error->resourceid == x11Saver.window && IsGoneWindowError(error->error_code))
+        x11Saver.windowGone = true;
+    if (!x11Saver.windowGone)
+        return defaultXErrorHandler(display, error);
+    RequestSaverStop();
     return 0;
 }
 
@@ -45,7 +79,10 @@ double Now()
 // Prints the usage line; -1 for ParseSaverOptions to return.
 int ShowUsage(const char* program)
 {
-    fprintf(stderr, "usage: %s [-window-id ID | -root] [-fps]\n", program);
+    fprintf(stderr,
+            "usage: %s [-display NAME] [-window | -root | -window-id ID] [-delay MICROSECONDS]\n"
+            "       [-fps | -no-fps] [-visual NAME] [-mono] [-install | -noinstall]\n",
+            program);
     return -1;
 }
 
@@ -59,14 +96,60 @@ bool IsOption(const char* arg, const char* name)
     return strcmp(arg + 1, name) == 0;
 }
 
+// Reads a whole unsigned number of digits in the base (10 or 16) no larger
+// than largest: false for an empty text, a sign, spaces or anything after it.
+bool ParseWholeNumber(const char* text, int base, unsigned long largest, unsigned long* number)
+{
+    if (!isxdigit(static_cast<unsigned char>(text[0])))
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    *number = strtoul(text, &end, base);
+    return !*end && errno == 0 && *number <= largest;
+}
+
 // Reads a window id, decimal or 0x hexadecimal: false unless the whole text is one.
 bool ParseWindowId(const char* text, Window* window)
 {
-    char* end = nullptr;
-    unsigned long id = strtoul(text, &end, 0);
-    if (!*text || *end || id == 0)
+    unsigned long id = 0;
+    bool read = text[0] == '0' && (text[1] == 'x' || text[1] == 'X')
+                    ? ParseWholeNumber(text + 2, 16, kLargestXid, &id)
+                    : isdigit(static_cast<unsigned char>(text[0])) &&
+                          ParseWholeNumber(text, 10, kLargestXid, &id);
+    if (!read || id == 0)
         return false;
     *window = id;
+    return true;
+}
+
+// Reads the microseconds between frames, decimal.
+bool ParseDelay(const char* text, long* delay)
+{
+    unsigned long microseconds = 0;
+    if (!isdigit(static_cast<unsigned char>(text[0])) ||
+        !ParseWholeNumber(text, 10, kLongestDelayMicroseconds, &microseconds))
+        return false;
+    *delay = static_cast<long>(microseconds);
+    return true;
+}
+
+// True when the option at argv[i] is -name or --name followed by a value.
+bool IsOptionWithValue(int argc, char** argv, int i, const char* name)
+{
+    return IsOption(argv[i], name) && i + 1 < argc;
+}
+
+// Steps over an option XScreenSaver's modules take that changes nothing here
+// (the scene is always in colour, on a GL visual the saver picks itself or
+// the window's own): false for any other.
+bool SkipIgnoredOption(int argc, char** argv, int* i)
+{
+    const char* arg = argv[*i];
+    if (IsOption(arg, "mono") || IsOption(arg, "install") || IsOption(arg, "noinstall"))
+        return true;
+    if (!IsOptionWithValue(argc, argv, *i, "visual"))
+        return false;
+    ++*i;
     return true;
 }
 
@@ -88,11 +171,13 @@ bool MakeOwnWindow(XVisualInfo** visual)
     set.background_pixel = BlackPixel(display, (*visual)->screen);
     set.border_pixel = 0;
     set.event_mask = KeyPressMask | StructureNotifyMask | ExposureMask;
+    defaultXErrorHandler = XSetErrorHandler(HandleRunXError);
     x11Saver.window = XCreateWindow(display, root, 0, 0, kOwnWindowWidth, kOwnWindowHeight, 0,
                                     (*visual)->depth, InputOutput, (*visual)->visual,
                                     CWColormap | CWBackPixel | CWBorderPixel | CWEventMask, &set);
     x11Saver.ownWindow = true;
     XStoreName(display, x11Saver.window, kWindowTitle);
+    x11Saver.wmProtocols = XInternAtom(display, "WM_PROTOCOLS", False);
     x11Saver.deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
     XSetWMProtocols(display, x11Saver.window, &x11Saver.deleteWindow, 1);
     XMapWindow(display, x11Saver.window);
@@ -133,7 +218,22 @@ bool TakeWindow(Window window, XVisualInfo** visual)
     x11Saver.width = attributes.width;
     x11Saver.height = attributes.height;
     XSelectInput(display, window, StructureNotifyMask | ExposureMask);
+    // From here the window may be destroyed at any moment.
+    defaultXErrorHandler = XSetErrorHandler(HandleRunXError);
     return true;
+}
+
+// True when the space-separated list names the extension, as a whole word.
+bool HasExtension(const char* extensions, const char* name)
+{
+    const size_t length = strlen(name);
+    for (const char* at = extensions; (at = strstr(at, name)) != nullptr; at += length) {
+        const bool starts = at == extensions || at[-1] == ' ';
+        const bool ends = at[length] == ' ' || at[length] == '\0';
+        if (starts && ends)
+            return true;
+    }
+    return false;
 }
 
 // Asks for swaps at the display's refresh where the GLX driver offers it.
@@ -143,7 +243,7 @@ bool PaceSwapsAtRefresh()
     const char* extensions = glXQueryExtensionsString(display, DefaultScreen(display));
     if (!extensions)
         return false;
-    if (strstr(extensions, "GLX_EXT_swap_control")) {
+    if (HasExtension(extensions, "GLX_EXT_swap_control")) {
         typedef void (*SwapIntervalExt)(Display*, GLXDrawable, int);
         auto set = reinterpret_cast<SwapIntervalExt>(
             glXGetProcAddress(reinterpret_cast<const GLubyte*>("glXSwapIntervalEXT")));
@@ -152,14 +252,14 @@ bool PaceSwapsAtRefresh()
             return true;
         }
     }
-    if (strstr(extensions, "GLX_MESA_swap_control")) {
+    if (HasExtension(extensions, "GLX_MESA_swap_control")) {
         typedef int (*SwapIntervalMesa)(unsigned int);
         auto set = reinterpret_cast<SwapIntervalMesa>(
             glXGetProcAddress(reinterpret_cast<const GLubyte*>("glXSwapIntervalMESA")));
         if (set && set(1) == 0)
             return true;
     }
-    if (strstr(extensions, "GLX_SGI_swap_control")) {
+    if (HasExtension(extensions, "GLX_SGI_swap_control")) {
         typedef int (*SwapIntervalSgi)(int);
         auto set = reinterpret_cast<SwapIntervalSgi>(
             glXGetProcAddress(reinterpret_cast<const GLubyte*>("glXSwapIntervalSGI")));
@@ -234,6 +334,14 @@ void FollowSize(int width, int height)
     ResizeScene(width, height);
 }
 
+// True for the window manager's request to close the saver's own window.
+bool IsCloseRequest(const XClientMessageEvent& message)
+{
+    return x11Saver.ownWindow && message.window == x11Saver.window &&
+           message.message_type == x11Saver.wmProtocols && message.format == 32 &&
+           static_cast<Atom>(message.data.l[0]) == x11Saver.deleteWindow;
+}
+
 // Handles one event: false when it ends the run.
 bool HandleEvent(const XEvent& event)
 {
@@ -244,9 +352,12 @@ bool HandleEvent(const XEvent& event)
     case KeyPress:
         return XLookupKeysym(const_cast<XKeyEvent*>(&event.xkey), 0) != XK_Escape;
     case ClientMessage:
-        return static_cast<Atom>(event.xclient.data.l[0]) != x11Saver.deleteWindow;
+        return !IsCloseRequest(event.xclient);
     case DestroyNotify:
-        return event.xdestroywindow.window != x11Saver.window;
+        if (event.xdestroywindow.window != x11Saver.window)
+            return true;
+        x11Saver.windowGone = true;
+        return false;
     default:
         return true;
     }
@@ -266,41 +377,53 @@ int ParseSaverOptions(int argc, char** argv, SaverOptions* options)
     options->target = TargetOwnWindow;
     options->window = 0;
     options->showFps = false;
+    options->displayName = nullptr;
+    options->delayMicroseconds = kDefaultDelayMicroseconds;
     for (int i = 1; i < argc; ++i) {
         if (IsOption(argv[i], "root")) {
             if (options->target == TargetOwnWindow)
                 options->target = TargetRootWindow;
+        } else if (IsOption(argv[i], "window")) {
+            if (options->target == TargetRootWindow)
+                options->target = TargetOwnWindow;
         } else if (IsOption(argv[i], "fps")) {
             options->showFps = true;
-        } else if (IsOption(argv[i], "window-id") && i + 1 < argc &&
+        } else if (IsOption(argv[i], "no-fps")) {
+            options->showFps = false;
+        } else if (IsOptionWithValue(argc, argv, i, "window-id") &&
                    ParseWindowId(argv[i + 1], &options->window)) {
             options->target = TargetGivenWindow;
             ++i;
-        } else {
+        } else if (IsOptionWithValue(argc, argv, i, "delay") &&
+                   ParseDelay(argv[i + 1], &options->delayMicroseconds)) {
+            ++i;
+        } else if (IsOptionWithValue(argc, argv, i, "display")) {
+            options->displayName = argv[++i];
+        } else if (!SkipIgnoredOption(argc, argv, &i)) {
             return ShowUsage(argv[0]);
         }
     }
-    // XScreenSaver names the window it made for its module here.
+    // XScreenSaver names the window it made for its module here; like its
+    // own modules, the saver ignores a value that is not a window id.
     const char* given = getenv("XSCREENSAVER_WINDOW");
-    if (options->target != TargetGivenWindow && given && *given) {
-        if (!ParseWindowId(given, &options->window)) {
-            fprintf(stderr, "opengl-saver: XSCREENSAVER_WINDOW is not a window id: %s\n", given);
-            return -1;
-        }
+    if (options->target != TargetGivenWindow && given &&
+        ParseWindowId(given, &options->window))
         options->target = TargetGivenWindow;
-    }
     return 0;
 }
 
 // Opens the display and the window and makes the GLX context current.
 int OpenSaverWindow(const SaverOptions& options)
 {
-    x11Saver.display = XOpenDisplay(nullptr);
+    x11Saver.display = XOpenDisplay(options.displayName);
     if (!x11Saver.display) {
-        fprintf(stderr, "opengl-saver: cannot open display %s\n", XDisplayName(nullptr));
+        fprintf(stderr, "opengl-saver: cannot open display %s\n",
+                XDisplayName(options.displayName));
         return -1;
     }
     Display* display = x11Saver.display;
+    int glxEventBase = 0;
+    glXQueryExtension(display, &x11Saver.glxErrorBase, &glxEventBase);
     XVisualInfo* visual = nullptr;
     bool made = false;
     if (options.target == TargetOwnWindow)
@@ -331,6 +454,7 @@ int OpenSaverWindow(const SaverOptions& options)
     if (options.showFps)
         MakeFpsFont();
     x11Saver.swapPaced = PaceSwapsAtRefresh();
+    x11Saver.frameDelay = options.delayMicroseconds / 1e6;
     x11Saver.secondStart = x11Saver.nextTick = Now();
     return 0;
 }
@@ -377,7 +501,7 @@ void WaitForFrameTimer()
 {
     // A late tick fires at once and the timer starts again from now, as a
     // Windows timer does.
-    x11Saver.nextTick += kFrameTimerSeconds;
+    x11Saver.nextTick += x11Saver.frameDelay;
     double now = Now();
     if (x11Saver.nextTick < now)
         x11Saver.nextTick = now;

@@ -13,6 +13,8 @@ struct SaverOptions {
     SaverTarget target;
     Window window;
     bool showFps;
+    const char* displayName;
+    long delayMicroseconds;
 };
 
 // The saver's process-wide X11 record.
@@ -20,10 +22,14 @@ struct X11Saver {
     Display* display;
     Window window;
     bool ownWindow;
+    bool windowGone;
+    Atom wmProtocols;
     Atom deleteWindow;
+    int glxErrorBase;
     GLXContext context;
     int width, height;
     bool swapPaced;
+    double frameDelay;
     double nextTick;
     bool showFps;
     GLuint fontLists;
@@ -33,13 +39,18 @@ struct X11Saver {
 };
 extern X11Saver x11Saver;
 
-// Reads -window-id ID, -root, -fps (also spelled with two dashes) and
-// $XSCREENSAVER_WINDOW: 0, or -1 after a usage line on stderr.
+// Reads the options XScreenSaver's modules share (-window-id ID, -root,
+// -window, -delay MICROSECONDS, -fps, -no-fps, -display NAME, -visual NAME,
+// -mono, -install, -noinstall, each also spelled with two dashes) and
+// $XSCREENSAVER_WINDOW, ignored unless it is a window id: 0, or -1 after a
+// usage line on stderr.
 int ParseSaverOptions(int argc, char** argv, SaverOptions* options);
 
 // Opens the display, finds or makes the window and makes a current GLX
 // context on it (double-buffered, depth 16 or more for a window of its
-// own): 0, or -1 after one line on stderr with nothing left open.
+// own): 0, or -1 after one line on stderr with nothing left open. From then
+// on an X error on the window after it is gone ends the run like its
+// DestroyNotify; any other X error ends the process as Xlib's handler does.
 int OpenSaverWindow(const SaverOptions& options);
 
 // Ends the run at the next frame; safe in a signal handler.
@@ -55,7 +66,8 @@ bool HandleSaverEvents();
 // Shows the frame rate over the picture and swaps buffers.
 void FinishSaverFrame();
 
-// Waits for the next tick of the 10 ms frame timer, handling events meanwhile.
+// Waits for the next tick of the frame timer (-delay, 10 ms unless given),
+// handling events meanwhile.
 void WaitForFrameTimer();
 
 // Releases the context, the window when it is the saver's own, and the display.

@@ -1,6 +1,7 @@
 // The loader on good files: every accepted depth, compression and header
 // kind against the generator's own model of the picture, the layouts and
 // messages worth pinning down by hand, and what a call leaves behind.
+#include "bmp_parse.h"
 #include "load_check.h"
 #include "resource_counts.h"
 #include "test_paths.h"

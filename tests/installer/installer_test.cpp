@@ -257,6 +257,7 @@ void RemoveLeftovers()
         DeleteFileA((std::string(dataFolder) + "\\" + picture).c_str());
     DeleteFileA((std::string(dataFolder) + "\\mine.bmp").c_str());
     RemoveDirectoryA(dataFolder);
+    DeleteFileA((InstallFolder() + "\\license.txt").c_str());
     DeleteFileA((InstallFolder() + "\\uninstall.exe").c_str());
     RemoveDirectoryA(InstallFolder().c_str());
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, uninstallKey);
@@ -279,6 +280,8 @@ protected:
             EXPECT_TRUE(SameFile(ProgramFolder() + "..\\pictures\\" + picture,
                                  std::string(dataFolder) + "\\" + picture))
                 << picture;
+        EXPECT_TRUE(SameFile(ProgramFolder() + "..\\installer\\license.txt",
+                             InstallFolder() + "\\license.txt"));
         std::string uninstaller = InstallFolder() + "\\uninstall.exe";
         EXPECT_TRUE(FileExists(uninstaller)) << uninstaller;
         EXPECT_EQ("3D OpenGL Screen Saver",

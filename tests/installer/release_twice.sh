@@ -33,12 +33,16 @@ $name-setup.exe
 $name.zip
 $name/32-bit/opengl.scr
 $name/64-bit/opengl.scr
+$name/license.txt
 $name/readme.txt
 $name/zelvodata/cloud.bmp
 $name/zelvodata/quad.bmp
 $name/zelvodata/stars.bmp"
 [ "$files" = "$expected" ] || fail "release files: $(echo $files)"
 (cd "$a" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match"
+
+# The license is the repository's, with Windows line ends.
+cmp -s "$a/$name/license.txt" <(sed 's/$/\r/' "$top/LICENSE") || fail "license.txt"
 
 # The savers are the builds of each target.
 cmp -s "$a/$name/32-bit/opengl.scr" "$work/a/i686/bin/opengl.scr" || fail "32-bit saver"
@@ -73,6 +77,8 @@ for p in "$p32" "$p64"; do
     cmp -s "$p/c:/zelvodata/$picture.bmp" "$a/$name/zelvodata/$picture.bmp" ||
       fail "$picture.bmp in $(basename "$p")"
   done
+  # 7-Zip shows what goes into the install folder at the top.
+  cmp -s "$p/license.txt" "$a/$name/license.txt" || fail "license.txt in $(basename "$p")"
 done
 # The 32-bit installer lists the 64-bit saver first, then the 32-bit one.
 cmp -s "$p32/\$SYSDIR/opengl.scr" "$a/$name/64-bit/opengl.scr" || fail "64-bit saver in setup.exe"

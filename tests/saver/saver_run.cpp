@@ -133,6 +133,23 @@ int RunScenario(HWND parent, const std::vector<Step>& steps, UINT stepMs)
     return saverRun.exitCode;
 }
 
+void HandleMessagesUntil(const std::function<bool()>& done)
+{
+    DWORD start = GetTickCount();
+    MSG message;
+    while (!done() && GetTickCount() - start < 2000) {
+        if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            Sleep(10);
+        } else if (message.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(message.wParam));
+            return;
+        } else {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+}
+
 bool PlaceCursorAtStart()
 {
     // Wine's cursor record follows the X pointer once this thread has shown a window.

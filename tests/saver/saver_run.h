@@ -52,6 +52,9 @@ void ResetSaverRun();
 // Runs RunSaverWindow(parent), playing one step per tick of stepMs; when the
 // steps are done and the window still exists, destroys it. Returns the exit code.
 int RunScenario(HWND parent, const std::vector<Step>& steps, UINT stepMs = 150);
+// From inside a step: handles this thread's messages until done() is true,
+// for at most two seconds; a quit message is left for the run.
+void HandleMessagesUntil(const std::function<bool()>& done);
 
 
 // Where PlaceCursorAtStart puts the pointer.

@@ -170,10 +170,16 @@ const MouseInput MOUSE_INPUTS[] = {{"xdotool", MoveWithXdotool}, {"SendInput", S
 
 class MouseTravelTest : public SaverWindowTest, public testing::WithParamInterface<MouseInput> {
 protected:
-    // A step that moves the mouse by the given amounts.
+    // A step that moves the mouse by the given amounts and waits until the
+    // saver has seen the move: two moves that reach a busy queue together
+    // arrive as one.
     Step Move(int dx, int dy)
     {
-        return [=](HWND) { GetParam().move(dx, dy); };
+        return [=](HWND) {
+            int movesSeen = saverRun.Count(WM_MOUSEMOVE);
+            GetParam().move(dx, dy);
+            HandleMessagesUntil([=] { return saverRun.Count(WM_MOUSEMOVE) > movesSeen; });
+        };
     }
     // A step that notes where the cursor is and whether a close was requested so far.
     Step Note(POINT* cursor, bool* closed)
@@ -668,7 +674,8 @@ TEST_F(SaverWindowTest, SecondFullScreenStartBringsTheFirstForward)
     HWND mine = CreateWindowExA(0, "STATIC", "other program", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
                                 0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr);
     SetForegroundWindow(mine);
-    PumpMessages(100);
+    for (int i = 0; i < 30 && GetForegroundWindow() != mine; ++i)
+        PumpMessages(100);
     HWND foregroundBefore = GetForegroundWindow();
 
     // Run as a scenario with no steps, so that a wrongly created window is

@@ -117,9 +117,14 @@ TEST_F(VerifierWindowTest, RefusalKeepsSaverAndResetsReference)
     RunScenario(nullptr, {
         [](HWND) {
             SetCursor(LoadCursor(nullptr, IDC_ARROW));
+            int movesSeen = saverRun.Count(WM_MOUSEMOVE);
             EXPECT_EQ(0u, Xdotool("mousemove_relative 3 0"));
+            HandleMessagesUntil([=] { return saverRun.Count(WM_MOUSEMOVE) > movesSeen; });
         },
-        [](HWND) { EXPECT_EQ(0u, Xdotool("key a")); },
+        [](HWND) {
+            EXPECT_EQ(0u, Xdotool("key a"));
+            HandleMessagesUntil([] { return !verifierOwners.empty() && !saverState.checkingPassword; });
+        },
         [&](HWND window) {
             aliveAfterRefusal = IsWindow(window) != FALSE;
             cursorAfterRefusal = GetCursor();

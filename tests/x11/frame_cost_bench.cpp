@@ -74,7 +74,7 @@ int main(int argc, char** argv)
         return 2;
     const int rounds = argc > 2 ? atoi(argv[2]) : 7;
     const int frames = argc > 3 ? atoi(argv[3]) : 100;
-    SaverOptions options = {TargetOwnWindow, 0, false};
+    SaverOptions options = {TargetOwnWindow, 0, false, nullptr, 0};
     if (ReadScenePictures(argv[1]) != 0 || LoadSystemGl() != 0 || OpenSaverWindow(options) != 0)
         return 1;
     printf("renderer %s, %s context; swaps paced at the display's refresh: %s\n",
