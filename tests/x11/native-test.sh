@@ -247,10 +247,10 @@ wait_for scene_moved || fail "the scene did not move"
 import ctypes, sys
 x11 = ctypes.CDLL("libX11.so.6")
 xres = ctypes.CDLL("libXRes.so.1")
-class Spec(ctypes.Structure):
+class ClientIdQuery(ctypes.Structure):
     _fields_ = [("client", ctypes.c_ulong), ("mask", ctypes.c_uint)]
 class Value(ctypes.Structure):
-    _fields_ = [("spec", Spec), ("length", ctypes.c_long), ("value", ctypes.c_void_p)]
+    _fields_ = [("query", ClientIdQuery), ("length", ctypes.c_long), ("value", ctypes.c_void_p)]
 class Client(ctypes.Structure):
     _fields_ = [("resource_base", ctypes.c_ulong), ("resource_mask", ctypes.c_ulong)]
 x11.XOpenDisplay.restype = ctypes.c_void_p
@@ -260,15 +260,15 @@ x11.XQueryTree.argtypes = [ctypes.c_void_p, ctypes.c_ulong] + [ctypes.c_void_p] 
 xres.XResGetClientPid.argtypes = [ctypes.POINTER(Value)]
 display = x11.XOpenDisplay(None)
 PID_MASK = 1 << 1
-spec, count, values = Spec(0, PID_MASK), ctypes.c_long(), ctypes.POINTER(Value)()
-if xres.XResQueryClientIds(ctypes.c_void_p(display), 1, ctypes.byref(spec),
+query, count, values = ClientIdQuery(0, PID_MASK), ctypes.c_long(), ctypes.POINTER(Value)()
+if xres.XResQueryClientIds(ctypes.c_void_p(display), 1, ctypes.byref(query),
                            ctypes.byref(count), ctypes.byref(values)) != 0:
     sys.exit("X-Resource does not answer")
 clients, client_count = ctypes.POINTER(Client)(), ctypes.c_int()
 xres.XResQueryClients(ctypes.c_void_p(display), ctypes.byref(client_count), ctypes.byref(clients))
 mask = clients[0].resource_mask
 pids = {int(p) for p in sys.argv[1:]}
-module_bases = {values[i].spec.client & ~mask for i in range(count.value)
+module_bases = {values[i].query.client & ~mask for i in range(count.value)
                 if xres.XResGetClientPid(ctypes.byref(values[i])) in pids}
 if not module_bases:
     sys.exit("no connection of the module")
