@@ -49,14 +49,18 @@ module_pids() { [ -n "$module" ] && pgrep -f "^$module"; }
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
-# Waits until the command succeeds, at most $timeout seconds.
-wait_for() {
-  local end=$((SECONDS + timeout))
+# Waits until the command succeeds, at most the given seconds.
+wait_within() {
+  local end=$((SECONDS + $1))
+  shift
   until "$@"; do
     [ $SECONDS -lt $end ] || return 1
-    sleep 0.2
+    sleep 0.1
   done
 }
+
+# Waits until the command succeeds, at most $timeout seconds.
+wait_for() { wait_within "$timeout" "$@"; }
 
 # True once the process has ended.
 ended() { ! kill -0 "$1" 2>/dev/null; }
@@ -64,11 +68,8 @@ ended() { ! kill -0 "$1" 2>/dev/null; }
 # Waits for the child process to end within $stop_limit seconds and sets
 # status to its exit status; fails naming what it waited for otherwise.
 wait_child() {
-  local pid=$1 what=$2 end=$((SECONDS + stop_limit))
-  until ended "$pid"; do
-    [ $SECONDS -lt $end ] || { kill -KILL "$pid"; fail "$what still runs after ${stop_limit}s"; }
-    sleep 0.1
-  done
+  local pid=$1 what=$2
+  wait_within "$stop_limit" ended "$pid" || { kill -KILL "$pid"; fail "$what still runs after ${stop_limit}s"; }
   wait "$pid"
   status=$?
 }
@@ -286,20 +287,13 @@ PY
 # SIGTERM, as the daemon stops it, ends the module while its window is still
 # there (on deactivation the window goes too, which also ends it).
 kill -TERM $pids
-end=$((SECONDS + stop_limit))
 for pid in $pids; do
-  until ended "$pid"; do
-    [ $SECONDS -lt $end ] || fail "the module still runs ${stop_limit}s after SIGTERM"
-    sleep 0.1
-  done
+  wait_within "$stop_limit" ended "$pid" || fail "the module still runs ${stop_limit}s after SIGTERM"
 done
 echo "module ended by SIGTERM"
 saver_command -deactivate >/dev/null || fail "xscreensaver-command -deactivate failed"
-end=$((SECONDS + stop_limit))
-while module_pids >/dev/null; do
-  [ $SECONDS -lt $end ] || fail "the module still runs ${stop_limit}s after deactivation"
-  sleep 0.1
-done
+wait_within "$stop_limit" eval '! module_pids >/dev/null' ||
+  fail "the module still runs ${stop_limit}s after deactivation"
 echo "no module left after deactivation"
 saver_command -exit >/dev/null 2>&1
 wait_child "$daemon_pid" "the daemon"
