@@ -76,38 +76,8 @@ if [ -n "$pictures" ]; then
   cp "$pictures"/*.bmp "$prefix/drive_c/zelvodata/"
 fi
 
-# The Xorg configuration: the dummy driver and the modes the saver switches to.
-write_xorg_config() {
-  cat <<'EOF'
-Section "Device"
-  Identifier "dummy"
-  Driver "dummy"
-  VideoRam 256000
-EndSection
-Section "Monitor"
-  Identifier "monitor"
-  HorizSync 5.0-1000.0
-  VertRefresh 5.0-200.0
-  Modeline "1024x768" 65.00 1024 1048 1184 1344 768 771 777 806 -hsync -vsync
-  Modeline "800x600" 40.00 800 840 968 1056 600 601 605 628 +hsync +vsync
-  Modeline "640x480" 25.175 640 656 752 800 480 490 492 525 -hsync -vsync
-EndSection
-Section "Screen"
-  Identifier "screen"
-  Device "dummy"
-  Monitor "monitor"
-  DefaultDepth 24
-  SubSection "Display"
-    Depth 24
-    Modes "1024x768" "800x600" "640x480"
-  EndSubSection
-EndSection
-EOF
-}
-
 if [ "$xorg" = 1 ]; then
-  write_xorg_config >"$run/xorg.conf"
-  start_x_server "$run" xorg -config "$run/xorg.conf" -logfile "$run/xorg.log" || exit 2
+  start_xorg "$run" || exit 2
 else
   start_x_server "$run" xvfb -screen 0 "$screen" || exit 2
 fi
