@@ -40,7 +40,7 @@ part_ms() { sed -n "s/.*+ $1  *[0-9.]*  *[0-9.]*  *\([-0-9.]*\)\$/\1/p" "$log/ct
 
 # The native module's frame against an empty GLX window, in one process.
 native=$top/build/native
-cmake -S "$top" -B "$native" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null &&
+cmake -S "$top" -B "$native" -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++ >/dev/null &&
   cmake --build "$native" -j2 >/dev/null &&
   (cd "$native" && ctest -L benchmark -V) >"$log/native.txt" 2>&1
 read -r native_ms native_empty_ms native_cpu native_empty_cpu < <(sed -n \

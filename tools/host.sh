@@ -13,6 +13,8 @@
 
 wine32_loader=/usr/lib/wine/wine
 wine64_loader=/usr/lib/wine/wine64
+# The program loader every 32-bit Linux program names as its interpreter.
+linux32_loader=/lib/ld-linux.so.2
 
 # True when the given Wine loader starts on this machine.
 wine_starts() { "$1" --version >/dev/null 2>&1; }
@@ -181,19 +183,27 @@ stop_x_server() {
 }
 
 # Runs a command as on a machine that cannot run 32-bit programs: in a private
-# mount namespace whose 32-bit program loader is an empty file, so that every
+# mount namespace whose 32-bit program loader (the interpreter every 32-bit
+# program names, wherever its link leads) is an empty file, so that every
 # 32-bit program started inside fails as it does there ("Exec format error"
-# there, status 126 here). Returns 125, having said why in one line, when that
-# cannot be made: no 32-bit to hide, or the namespace or mount refused.
+# there, status 126 here). Returns 125, having said so in one line, only when
+# 32-bit Wine does not start here at all: there is nothing to hide. Where it
+# starts but the namespace or the mount is refused, or 32-bit Wine still
+# starts inside, says which in one line on stderr and returns 1 without
+# running the command.
 #   without_32bit COMMAND [ARGS...]
 without_32bit() {
-  wine_starts "$wine32_loader" || { echo "host: 32-bit programs do not run here; nothing to hide"; return 125; }
-  unshare -m true 2>/dev/null || { echo "host: a private mount namespace was refused (unshare -m)"; return 125; }
+  wine_starts "$wine32_loader" || { echo "host: 32-bit Wine does not start here; nothing to hide"; return 125; }
+  unshare -m true 2>/dev/null ||
+    { echo "host: 32-bit Wine starts here, but a private mount namespace was refused (unshare -m)" >&2; return 1; }
   unshare -m sh -c '
-    mount --bind /dev/null /lib/i386-linux-gnu/ld-linux.so.2 2>/dev/null ||
-      { echo "host: the bind mount over the 32-bit loader was refused"; exit 125; }
-    ! "$0" --version >/dev/null 2>&1 || { echo "host: 32-bit Wine still starts in the namespace"; exit 125; }
-    exec "$@"' "$wine32_loader" "$@"
+    wine=$1 loader=$2
+    shift 2
+    mount --bind /dev/null "$loader" 2>/dev/null ||
+      { echo "host: 32-bit Wine starts here, but the bind mount over $loader was refused" >&2; exit 1; }
+    ! "$wine" --version >/dev/null 2>&1 ||
+      { echo "host: 32-bit Wine still starts with $loader hidden" >&2; exit 1; }
+    exec "$@"' sh "$wine32_loader" "$linux32_loader" "$@"
 }
 
 if [ "${BASH_SOURCE[0]}" = "$0" ]; then

@@ -14,8 +14,9 @@ packages="$packages xserver-xorg-core xserver-xorg-video-dummy"
 packages_32bit="wine32:i386 libwine:i386 libgl1-mesa-dri:i386 libgl1:i386
   libglx-mesa0:i386 libxcomposite1:i386 libxcursor1:i386 libxfixes3:i386 libxi6:i386
   libxinerama1:i386 libxrandr2:i386 libxrender1:i386 libxxf86vm1:i386"
-# The native build's compiler (its sanitizer runtime is added below).
-packages="$packages clang"
+# The native build's compilers: GCC for the module and the tests, clang for
+# the fuzz target (its sanitizer runtime is added below).
+packages="$packages gcc g++ clang"
 # The XScreenSaver module: the libraries it links, the daemon its test runs
 # it under, and what makes the .deb and runs the test as another user.
 packages="$packages libgl-dev libglu1-mesa-dev libx11-dev xscreensaver xscreensaver-gl

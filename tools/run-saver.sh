@@ -43,7 +43,7 @@ case $seconds in ''|*[!0-9]*) echo "run-saver: --seconds takes a whole number" >
 if [ "$native" = 1 ]; then
   [ -n "${DISPLAY:-}" ] || { echo "run-saver: --native needs a display (DISPLAY)" >&2; exit 2; }
   "$top/tools/install-deps.sh"
-  cmake -S "$top" -B "$top/build/native" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+  cmake -S "$top" -B "$top/build/native" -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++ >/dev/null
   cmake --build "$top/build/native" --target opengl-saver native_pictures -j 2
   exec "$top/build/native/libexec/xscreensaver/opengl-saver"
 fi

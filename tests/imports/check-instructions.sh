@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Fails when a 32-bit PE file holds an instruction that the Pentium, Pentium
 # MMX, K5, K6 and 6x86 lack or that needs MMX or SSE: the conditional moves
-# (cmov*, fcmov*), fcomi, fucomi and their popping forms, and any instruction
-# on MMX or SSE registers or of those sets. Each one found is named with its
-# address and, from the linker's map, the function and object it lies in.
+# (cmov*, fcmov*), fcomi, fucomi and their popping forms, the long NOPs
+# (0F 1F: nop with an operand, any prefixes before it), SSE3's fisttp, and any
+# instruction on MMX or SSE registers or of those sets. Each one found is
+# named with its address and, from the linker's map, the function and object
+# it lies in.
 # usage: check-instructions.sh OBJDUMP PE_FILE MAP_FILE
 set -euo pipefail
 objdump=$1 pe=$2 map=$3
@@ -15,7 +17,8 @@ code=$("$objdump" -d --no-show-raw-insn "$pe" |
 
 forbidden=$(awk '
   { op = $2; line = $0 }
-  op ~ /^(cmov|fcmov)/ || op ~ /^f(u)?comip?$/ ||
+  op ~ /^(cmov|fcmov)/ || op ~ /^f(u)?comip?$/ || op ~ /^fisttp/ ||
+  line ~ / nop[wl]? +[^ ]/ ||
   line ~ /%(x|y)?mm[0-9]/ ||
   op ~ /^(emms|femms|ldmxcsr|stmxcsr|[slm]fence|prefetch|movnti|clflush|fxsave|fxrstor|maskmovq)/ \
     { print }' <<<"$code")

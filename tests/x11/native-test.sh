@@ -194,6 +194,8 @@ done
 root=$run/root
 dpkg-deb -x "$deb" "$root"
 module=$root/usr/libexec/xscreensaver/opengl-saver
+hardening-check --nocfprotection "$module" >"$run/hardening.log" ||
+  { cat "$run/hardening.log"; fail "the module lacks the hardening Debian builds its modules with"; }
 chmod 755 "$root"
 for file in usr/share/xscreensaver/config/opengl-saver.xml \
             usr/share/opengl-saver/{cloud,stars,quad}.bmp; do
