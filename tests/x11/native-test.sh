@@ -186,12 +186,15 @@ class Message(ctypes.Structure):  # an XClientMessageEvent as long as an XEvent
                 ("data", c_long * 5), ("pad", c_long * 12)]
 for line in sys.stdin:
     command, *args = line.split()
-    answer, window = "ok", c_ulong(int(args[0], 0))
+    answer = "ok"
     if command == "window":
-        window = c_ulong(x11.XCreateSimpleWindow(display, root, *(c_int(int(a)) for a in args), 0, c_ulong(0), c_ulong(0)))
-        x11.XMapWindow(display, window)
-        answer = hex(window.value)
-    elif command == "destroy":
+        window = x11.XCreateSimpleWindow(display, root, *(c_int(int(a)) for a in args), 0,
+                                         c_ulong(0), c_ulong(0))
+        x11.XMapWindow(display, c_ulong(window))
+        answer = hex(window)
+    else:
+        window = c_ulong(int(args[0], 0))
+    if command == "destroy":
         x11.XDestroyWindow(display, window)
     elif command == "resize":
         x11.XResizeWindow(display, window, *(c_int(int(a)) for a in args[1:]))
