@@ -2,12 +2,9 @@
 
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
-#include <ctype.h>
-#include <errno.h>
 #include <poll.h>
 #include <signal.h>
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
 #include <time.h>
 
@@ -20,16 +17,10 @@ namespace {
 const char kWindowTitle[] = "3D OpenGL Screen Saver";
 const int kOwnWindowWidth = 800;
 const int kOwnWindowHeight = 600;
-// The Windows saver's zero-period timer ticks no more often than every 10 ms.
-const long kDefaultDelayMicroseconds = 10000;
-// The longest -delay taken: ten seconds between frames.
-const long kLongestDelayMicroseconds = 10000000;
 // GLX's error numbers for a drawable that is gone, from its protocol.
 const int GLXBadDrawable = 2;
 const int GLXBadCurrentWindow = 5;
 const int GLXBadWindow = 12;
-// X resource ids have 29 bits.
-const unsigned long kLargestXid = 0x1fffffff;
 
 // Set by a stop signal or by an event that ends the run.
 volatile sig_atomic_t stopRequested;
@@ -54,10 +45,16 @@ bool IsGoneWindowError(int code)
            glx == GLXBadCurrentWindow || glx == GLXBadWindow;
 }
 
-// Ends the run on an error about the saver's window once it is gone (the
-// swap can fail before its DestroyNotify is read), and ignores the errors
-// that follow on what the GL driver kept for it; passes any other error to
-// Xlib's handler, which reports it and ends the process.
+// While the saver's window exists, passes every X error to Xlib's handler
+// (its report, then status 1), except one saying that the window is gone (a
+// swap can fail before the DestroyNotify is read): that marks it gone and
+// ends the run. Once it is gone, by that error or its DestroyNotify, every X
+// error is ignored: the requests left are those already made for the window
+// (frames in flight, what the GL driver made for it) and the release of the
+// context and the display, and which errors they get depends on the driver
+// and the server (on Xvfb, BadDrawable for ShmPutImage and GetGeometry on
+// the window; DRI3 drivers also keep pixmaps and fences of their own), so no
+// list of them is complete; nothing is drawn after.
 int HandleRunXError(Display* display, XErrorEvent* error)
 {
     if (error->resourceid == x11Saver.window && IsGoneWindowError(error->error_code))
@@ -74,83 +71,6 @@ double Now()
     timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
     return now.tv_sec + now.tv_nsec / 1e9;
-}
-
-// Prints the usage line; -1 for ParseSaverOptions to return.
-int ShowUsage(const char* program)
-{
-    fprintf(stderr,
-            "usage: %s [-display NAME] [-window | -root | -window-id ID] [-delay MICROSECONDS]\n"
-            "       [-fps | -no-fps] [-visual NAME] [-mono] [-install | -noinstall]\n",
-            program);
-    return -1;
-}
-
-// True when arg is -name or --name.
-bool IsOption(const char* arg, const char* name)
-{
-    if (arg[0] != '-')
-        return false;
-    if (arg[1] == '-')
-        ++arg;
-    return strcmp(arg + 1, name) == 0;
-}
-
-// Reads a whole unsigned number of digits in the base (10 or 16) no larger
-// than largest: false for an empty text, a sign, spaces or anything after it.
-bool ParseWholeNumber(const char* text, int base, unsigned long largest, unsigned long* number)
-{
-    if (!isxdigit(static_cast<unsigned char>(text[0])))
-        return false;
-    char* end = nullptr;
-    errno = 0;
-    *number = strtoul(text, &end, base);
-    return !*end && errno == 0 && *number <= largest;
-}
-
-// Reads a window id, decimal or 0x hexadecimal: false unless the whole text is one.
-bool ParseWindowId(const char* text, Window* window)
-{
-    unsigned long id = 0;
-    bool read = text[0] == '0' && (text[1] == 'x' || text[1] == 'X')
-                    ? ParseWholeNumber(text + 2, 16, kLargestXid, &id)
-                    : isdigit(static_cast<unsigned char>(text[0])) &&
-                          ParseWholeNumber(text, 10, kLargestXid, &id);
-    if (!read || id == 0)
-        return false;
-    *window = id;
-    return true;
-}
-
-// Reads the microseconds between frames, decimal.
-bool ParseDelay(const char* text, long* delay)
-{
-    unsigned long microseconds = 0;
-    if (!isdigit(static_cast<unsigned char>(text[0])) ||
-        !ParseWholeNumber(text, 10, kLongestDelayMicroseconds, &microseconds))
-        return false;
-    *delay = static_cast<long>(microseconds);
-    return true;
-}
-
-// True when the option at argv[i] is -name or --name followed by a value.
-bool IsOptionWithValue(int argc, char** argv, int i, const char* name)
-{
-    return IsOption(argv[i], name) && i + 1 < argc;
-}
-
-// Steps over an option XScreenSaver's modules take that changes nothing here
-// (the scene is always in colour, on a GL visual the saver picks itself or
-// the window's own): false for any other.
-bool SkipIgnoredOption(int argc, char** argv, int* i)
-{
-    const char* arg = argv[*i];
-    if (IsOption(arg, "mono") || IsOption(arg, "install") || IsOption(arg, "noinstall"))
-        return true;
-    if (!IsOptionWithValue(argc, argv, *i, "visual"))
-        return false;
-    ++*i;
-    return true;
 }
 
 // Makes a window of the saver's own: double-buffered with a depth buffer,
@@ -371,47 +291,6 @@ void OnStopSignal(int)
 
 }  // namespace
 
-// Reads the command line, then the window XScreenSaver names in the environment.
-int ParseSaverOptions(int argc, char** argv, SaverOptions* options)
-{
-    options->target = TargetOwnWindow;
-    options->window = 0;
-    options->showFps = false;
-    options->displayName = nullptr;
-    options->delayMicroseconds = kDefaultDelayMicroseconds;
-    for (int i = 1; i < argc; ++i) {
-        if (IsOption(argv[i], "root")) {
-            if (options->target == TargetOwnWindow)
-                options->target = TargetRootWindow;
-        } else if (IsOption(argv[i], "window")) {
-            if (options->target == TargetRootWindow)
-                options->target = TargetOwnWindow;
-        } else if (IsOption(argv[i], "fps")) {
-            options->showFps = true;
-        } else if (IsOption(argv[i], "no-fps")) {
-            options->showFps = false;
-        } else if (IsOptionWithValue(argc, argv, i, "window-id") &&
-                   ParseWindowId(argv[i + 1], &options->window)) {
-            options->target = TargetGivenWindow;
-            ++i;
-        } else if (IsOptionWithValue(argc, argv, i, "delay") &&
-                   ParseDelay(argv[i + 1], &options->delayMicroseconds)) {
-            ++i;
-        } else if (IsOptionWithValue(argc, argv, i, "display")) {
-            options->displayName = argv[++i];
-        } else if (!SkipIgnoredOption(argc, argv, &i)) {
-            return ShowUsage(argv[0]);
-        }
-    }
-    // XScreenSaver names the window it made for its module here; like its
-    // own modules, the saver ignores a value that is not a window id.
-    const char* given = getenv("XSCREENSAVER_WINDOW");
-    if (options->target != TargetGivenWindow && given &&
-        ParseWindowId(given, &options->window))
-        options->target = TargetGivenWindow;
-    return 0;
-}
-
 // Opens the display and the window and makes the GLX context current.
 int OpenSaverWindow(const SaverOptions& options)
 {
@@ -423,7 +302,12 @@ int OpenSaverWindow(const SaverOptions& options)
     }
     Display* display = x11Saver.display;
     int glxEventBase = 0;
-    glXQueryExtension(display, &x11Saver.glxErrorBase, &glxEventBase);
+    if (!glXQueryExtension(display, &x11Saver.glxErrorBase, &glxEventBase)) {
+        fprintf(stderr, "opengl-saver: no GLX on display %s\n", DisplayString(display));
+        XCloseDisplay(display);
+        x11Saver.display = nullptr;
+        return -1;
+    }
     XVisualInfo* visual = nullptr;
     bool made = false;
     if (options.target == TargetOwnWindow)

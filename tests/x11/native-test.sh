@@ -1,26 +1,35 @@
 #!/usr/bin/env bash
-# Runs opengl-saver on a private Xvfb display and stops exactly what it started.
+# Runs opengl-saver on a private X server and stops exactly what it started.
 #
-# usage: native-test.sh module BUILD_DIR   the .deb made from BUILD_DIR, clean
-#          for lintian and unpacked into a scratch root; the real xscreensaver
-#          daemon runs it as its only module: the scene across the whole screen
-#          in the daemon's window, no window of the module's own, moving; the
-#          module gone soon after deactivation
+# usage: native-test.sh module BUILD_DIR [right|left]   the .deb made from
+#          BUILD_DIR, clean for lintian and unpacked into a scratch root; the
+#          real xscreensaver daemon runs it as its only module: the scene on
+#          every monitor (Xvfb's one, or with right or left Xorg's two, the
+#          daemon running a module on each) in the daemon's windows, no window
+#          of the module's own, moving; the module ended by SIGTERM, then,
+#          activated again, by the deactivation alone
 #        native-test.sh window BUILD_DIR   the built program in its own window:
-#          scene drawn and moving; a second one drawing into that window at
-#          -delay pace ends with 0 and nothing on stderr when the window is
-#          destroyed; exit status 0 on SIGTERM; a missing and a damaged picture
-#          (with every shared option given): one line on stderr naming it, exit
-#          status 1; bad option values: the usage, exit status 1
+#          scene drawn, moving and following the window's size, a bad
+#          XSCREENSAVER_WINDOW ignored, the frame-rate text with -fps only, a
+#          WM_PROTOCOLS close only ending it (with 0); drawing into given
+#          windows: the one -window-id names, else
+#          XSCREENSAVER_WINDOW's; ends with 0 and nothing on stderr when that
+#          window is destroyed (-delay 250000, the default delay, -delay 0);
+#          exit status 0 on SIGTERM; a missing and a damaged picture (with
+#          every shared option given): one line on stderr naming it, exit
+#          status 1; bad option values: the usage, exit status 1; no GLX: one
+#          line, exit status 1
 #        native-test.sh bench BUILD_DIR PROGRAM   the frame-cost benchmark PROGRAM
 # XScreenSaver refuses to start modules as root: as root the module case runs
-# the daemon as the user opengl-saver-test, made for the run and removed after.
+# the daemon as the user opengl-saver-test, made for the run and removed after
+# (the test fails, touching nothing, when it exists before the run, and when
+# it cannot be removed after).
 # environment: SAVER_TIMEOUT, seconds any one wait may take (default 60);
 #   SAVER_MODULE_PREFIX, a command the daemon runs the module through (to see
 #   this test fail on a module that misbehaves)
 set -uo pipefail
 source "$(dirname "$0")/../../tools/host.sh"
-mode=$1 build=$(cd "$2" && pwd)
+mode=$1 build=$(cd "$2" && pwd) heads=${3:-}
 timeout=${SAVER_TIMEOUT:-60}
 python=/usr/bin/python3
 run=$(mktemp -d "${TMPDIR:-/tmp}/opengl-saver-test.XXXXXX")
@@ -28,20 +37,29 @@ chmod 755 "$run"
 # A module that outlives SIGTERM by this much has ignored it.
 stop_limit=10
 daemon_pid="" saver_pid="" user_made=""
+test_user=opengl-saver-test
 
-# Kills what the test started, by process id, then removes the test user.
+# Kills what the test started, by process id, then removes the test user:
+# the test fails when it cannot.
 cleanup() {
-  local pid
+  local pid status=$?
   [ -n "$daemon_pid" ] && kill "$daemon_pid" 2>/dev/null
   for pid in $saver_pid $(module_pids); do
     kill -KILL "$pid" 2>/dev/null
   done
+  [ -n "${windows_PID:-}" ] && kill "$windows_PID" 2>/dev/null
   stop_x_server
   if [ -n "$user_made" ]; then
-    wait_for eval '! pgrep -u opengl-saver-test >/dev/null' &&
-      userdel opengl-saver-test || echo "FAIL: the user opengl-saver-test could not be removed"
+    if ! wait_for eval "! pgrep -u $test_user >/dev/null"; then
+      echo "FAIL: processes of the user $test_user still run; it was not removed"
+      status=1
+    elif ! userdel "$test_user"; then
+      echo "FAIL: the user $test_user could not be removed"
+      status=1
+    fi
   fi
   rm -rf "$run"
+  exit "$status"
 }
 module=""
 # The module processes the daemon started.
@@ -80,32 +98,61 @@ run_briefly() {
   wait_child $! "$*"
 }
 
-start_x_server "$run" xvfb -screen 0 1024x768x24 -ac || fail "Xvfb did not start"
+# The test user must be the test's own: checked before anything is started.
+if [ "$mode" = module ] && [ "$(id -u)" = 0 ] && id "$test_user" >/dev/null 2>&1; then
+  fail "the user $test_user exists before the run; the test makes it and removes it," \
+       "so it leaves an existing one alone: remove it (userdel $test_user) or run as another user"
+fi
+if [ -n "$heads" ]; then
+  start_xorg "$run" "$heads" || fail "Xorg with two monitors did not start"
+else
+  start_x_server "$run" xvfb -screen 0 1024x768x24 -ac || fail "Xvfb did not start"
+fi
 
 # Screenshot of the whole screen into $run/$1.png.
 shoot() { timeout "$timeout" import -window root "$run/$1.png" 2>/dev/null; }
 
-# True when the screenshot shows the lit scene: many pixels off black and
-# the model's green-yellow skin; with "whole", lit pixels in each of the
-# 4 x 4 parts of the screen (the sky fills it).
-scene_shown() {
-  shoot first && "$python" - "$run/first.png" "${1:-}" <<'PY'
+# Looks at rectangles of a screenshot: look.py FILE TEST X,Y,W,H... is true
+# when every rectangle passes TEST: scene, the lit scene (many pixels off
+# black and the model's green-yellow skin); whole, the scene with lit pixels
+# in each of the rectangle's 4 x 4 parts (the sky fills it); dark, every
+# pixel black; text, white text pixels (the frame rate's 6 x 13 glyphs).
+cat >"$run/look.py" <<'PY'
 import sys
-from PIL import Image
+from PIL import Image, ImageMath
 image = Image.open(sys.argv[1]).convert("RGB")
-width, height = image.size
-pixels = list(image.getdata())
-lit = sum(1 for r, g, b in pixels if r + g + b > 60)
-skin = sum(1 for r, g, b in pixels if g > 90 and g > b + 50 and r > b)
-parts = [0] * 16
-for i, (r, g, b) in enumerate(pixels):
-    if r + g + b > 60:
-        parts[(i // width) * 4 // height * 4 + (i % width) * 4 // width] += 1
-print(f"lit pixels {lit}, model-coloured pixels {skin}, least lit part {min(parts)}")
-whole = sys.argv[2] != "whole" or min(parts) > 100
-sys.exit(0 if lit > 20000 and skin > 2000 and whole else 1)
+test, passed = sys.argv[2], True
+# Counts the pixels where the expression of r, g and b holds, in the box.
+def count(expression, channels, box=None):
+    mask = ImageMath.eval(expression, dict(zip("rgb", channels))).convert("L")
+    return mask.crop(box).histogram()[1] if box else mask.histogram()[1]
+for rectangle in sys.argv[3:]:
+    x, y, width, height = map(int, rectangle.split(","))
+    channels = image.crop((x, y, x + width, y + height)).split()
+    area = width * height
+    lit = count("r + g + b > 60", channels)
+    skin = count("(g > 90) & (g > b + 50) & (r > b)", channels)
+    white = count("min(min(r, g), b) >= 250", channels)
+    parts = [count("r + g + b > 60", channels, (i % 4 * width // 4, i // 4 * height // 4,
+                                                (i % 4 + 1) * width // 4, (i // 4 + 1) * height // 4))
+             for i in range(16)]
+    brightest = max(channel.getextrema()[1] for channel in channels)
+    print(f"{rectangle}: lit pixels {lit}, model-coloured {skin}, least lit part {min(parts)}, "
+          f"white {white}, brightest channel {brightest}")
+    scene = lit > area / 40 and skin > area / 400
+    passed &= {"scene": scene, "whole": scene and min(parts) > area / 8000,
+               "dark": brightest == 0, "text": white >= 60}[test]
+sys.exit(0 if passed else 1)
 PY
+# True when a fresh screenshot passes look.py's test in every rectangle
+# given (the whole screen without one).
+looks() {
+  local test=$1
+  shift
+  shoot first && "$python" "$run/look.py" "$run/first.png" "$test" "${@:-0,0,$screen_size}"
 }
+screen_size=$(xdpyinfo | awk '/dimensions:/ { sub("x", ",", $2); print $2 }')
+scene_shown() { looks scene "$@"; }
 
 # True when a fresh screenshot differs from the first: the scene moves.
 scene_moved() { shoot second && ! cmp -s "$run/first.png" "$run/second.png"; }
@@ -119,36 +166,145 @@ fi
 # are three (each over a second).
 frame_rates() { [ -s "$1/fps" ] && [ "$(wc -l <"$1/fps")" -ge 3 ] && cat "$1/fps"; }
 
+# Plain X windows for the program to draw into (black, the default visual,
+# mapped), and client messages to its window, from a helper beside the test:
+# ask COMMAND sets $answer. The commands: window X Y WIDTH HEIGHT (its id),
+# destroy ID, resize ID WIDTH HEIGHT, send ID TYPE ATOM (a client message of
+# type TYPE carrying ATOM).
+cat >"$run/windows.py" <<'PY'
+import ctypes, sys
+from ctypes import c_int, c_long, c_ulong, c_void_p
+x11 = ctypes.CDLL("libX11.so.6")
+x11.XOpenDisplay.restype = c_void_p
+for name in "XDefaultRootWindow", "XCreateSimpleWindow", "XInternAtom":
+    getattr(x11, name).restype = c_ulong
+display = c_void_p(x11.XOpenDisplay(None))
+root = c_ulong(x11.XDefaultRootWindow(display))
+class Message(ctypes.Structure):  # an XClientMessageEvent as long as an XEvent
+    _fields_ = [("type", c_int), ("serial", c_ulong), ("send_event", c_int), ("display", c_void_p),
+                ("window", c_ulong), ("message_type", c_ulong), ("format", c_int),
+                ("data", c_long * 5), ("pad", c_long * 12)]
+for line in sys.stdin:
+    command, *args = line.split()
+    answer = "ok"
+    if command == "window":
+        window = x11.XCreateSimpleWindow(display, root, *(c_int(int(a)) for a in args), 0,
+                                         c_ulong(0), c_ulong(0))
+        x11.XMapWindow(display, c_ulong(window))
+        answer = hex(window)
+    else:
+        window = c_ulong(int(args[0], 0))
+    if command == "destroy":
+        x11.XDestroyWindow(display, window)
+    elif command == "resize":
+        x11.XResizeWindow(display, window, *(c_int(int(a)) for a in args[1:]))
+    elif command == "send":
+        atoms = [x11.XInternAtom(display, name.encode(), 0) for name in args[1:]]
+        message = Message(type=33, window=window, message_type=atoms[0], format=32)
+        message.data[0] = atoms[1]
+        x11.XSendEvent(display, window, 0, c_long(0), ctypes.byref(message))
+    x11.XSync(display, 0)
+    print(answer, flush=True)
+PY
+ask() {
+  echo "$*" >&"${windows[1]}" && read -r -t "$timeout" answer <&"${windows[0]}" ||
+    fail "the window helper did not answer $*"
+}
+
+# Waits for a run drawing into a destroyed window: exit status 0 and nothing
+# on stderr.
+ended_quietly() {
+  wait_child "$1" "the program drawing into the destroyed window ($2)"
+  cat "$run/given.stderr"
+  [ $status = 0 ] || fail "exit status $status when its window was destroyed ($2), want 0"
+  [ -s "$run/given.stderr" ] && fail "output on stderr when its window was destroyed ($2)"
+  return 0
+}
+
 if [ "$mode" = window ]; then
   program=$build/libexec/xscreensaver/opengl-saver
-  "$program" &
+  coproc windows { "$python" "$run/windows.py"; }
+  # In its own window, at 0,0 without a window manager; an XSCREENSAVER_WINDOW
+  # that is no window id is ignored.
+  XSCREENSAVER_WINDOW=0x0x1f "$program" &
   saver_pid=$!
   wait_for scene_shown || fail "the scene did not appear in the program's window"
   window=$(xdotool search --name '^3D OpenGL Screen Saver$') || fail "no window titled 3D OpenGL Screen Saver"
   wait_for scene_moved || fail "the scene did not move"
+  # A client message of another type carrying WM_DELETE_WINDOW, then a resize
+  # to the whole screen: the scene filling it shows both were read.
+  ask send "$window" WM_CHANGE_STATE WM_DELETE_WINDOW
+  ask resize "$window" ${screen_size/,/ }
+  wait_for looks whole || fail "the scene did not follow the resize after a WM_CHANGE_STATE message"
+  echo "a WM_CHANGE_STATE message carrying WM_DELETE_WINDOW ignored"
+  kill -TERM "$saver_pid"
+  wait_child "$saver_pid" "the program"
+  saver_pid=""
+  [ $status = 0 ] || fail "exit status $status on SIGTERM, want 0"
+  echo "ended by SIGTERM with exit status 0"
 
-  # A second run drawing into that window, four frames a second.
+  # Four frames a second into a given window; once the frame rate has been
+  # measured for seconds, no frame-rate text with -fps -no-fps.
   mkdir "$run/hud"
+  ask window 0 0 640 480
   GALLIUM_HUD=fps GALLIUM_HUD_PERIOD=1 GALLIUM_HUD_DUMP_DIR="$run/hud" \
-    "$program" -window-id "$window" -delay 250000 2>"$run/given.stderr" &
+    "$program" -window-id "$answer" -delay 250000 -fps -no-fps 2>"$run/given.stderr" &
   given_pid=$!
   rates=$(wait_for frame_rates "$run/hud") ||
     { cat "$run/given.stderr"; fail "no frame rates from the run with -delay 250000"; }
   echo "frames a second with -delay 250000: $(tr '\n' ' ' <<<"$rates")"
   "$python" -c 'import sys; sys.exit(max(map(float, sys.argv[1:])) > 6)' $rates ||
     fail "more than 6 frames a second with -delay 250000"
+  looks text 0,440,120,40 && fail "frame-rate text with -fps -no-fps"
+  ask destroy "$answer"
+  ended_quietly "$given_pid" "-delay 250000"
 
-  # Ending the first run destroys the window the second draws into.
+  # With -fps the frame rate shows in the corner; the window manager's close
+  # (WM_PROTOCOLS carrying WM_DELETE_WINDOW) ends the run with 0.
+  "$program" --fps 2>"$run/own.stderr" &
+  saver_pid=$!
+  wait_for looks text 0,560,120,40 || fail "no frame-rate text in the corner with --fps"
+  window=$(xdotool search --name '^3D OpenGL Screen Saver$') || fail "no window titled 3D OpenGL Screen Saver"
+  ask send "$window" WM_PROTOCOLS WM_DELETE_WINDOW
+  wait_child "$saver_pid" "the program after the window manager's close"
+  saver_pid=""
+  cat "$run/own.stderr"
+  [ $status = 0 ] && [ ! -s "$run/own.stderr" ] ||
+    fail "exit status $status after the window manager's close, want 0 and nothing on stderr"
+  echo "no frame-rate text with -fps -no-fps, the text with --fps;" \
+       "ended by WM_PROTOCOLS WM_DELETE_WINDOW with exit status 0"
+
+  # Its window destroyed at the default delay and with -delay 0, where the
+  # swap mostly fails on the gone window before its DestroyNotify is read.
+  for delay in "" "" "" "-delay 0" "-delay 0" "-delay 0"; do
+    ask window 0 0 320 240
+    "$program" -window-id "$answer" $delay 2>"$run/given.stderr" &
+    given_pid=$!
+    wait_for scene_shown 0,0,320,240 || fail "the scene did not appear in window $answer"
+    ask destroy "$answer"
+    ended_quietly "$given_pid" "${delay:-the default delay}"
+  done
+  echo "ended with exit status 0 and nothing on stderr when its window was destroyed," \
+       "3 times at each delay"
+
+  # The window XSCREENSAVER_WINDOW names, without -window-id; with it, the
+  # window -window-id names and not the other.
+  ask window 0 0 320 240 && first=$answer
+  ask window 340 0 320 240 && second=$answer
+  ask window 680 0 320 240 && third=$answer
+  XSCREENSAVER_WINDOW=$third "$program" &
+  saver_pid=$!
+  wait_for scene_shown 680,0,320,240 || fail "the scene did not appear in the window XSCREENSAVER_WINDOW names"
+  kill -TERM "$saver_pid"
+  wait_child "$saver_pid" "the program"
+  XSCREENSAVER_WINDOW=$second "$program" -window-id "$first" &
+  saver_pid=$!
+  wait_for scene_shown 0,0,320,240 || fail "the scene did not appear in the window -window-id names"
+  looks dark 340,0,320,240 || fail "drawn into the window XSCREENSAVER_WINDOW names, not -window-id's"
   kill -TERM "$saver_pid"
   wait_child "$saver_pid" "the program"
   saver_pid=""
-  [ $status = 0 ] || fail "exit status $status on SIGTERM, want 0"
-  echo "ended by SIGTERM with exit status 0"
-  wait_child "$given_pid" "the program drawing into the destroyed window"
-  cat "$run/given.stderr"
-  [ $status = 0 ] || fail "exit status $status when its window was destroyed, want 0"
-  [ -s "$run/given.stderr" ] && fail "output on stderr when its window was destroyed"
-  echo "ended with exit status 0 and nothing on stderr when its window was destroyed"
+  echo "drawn into the window XSCREENSAVER_WINDOW names, unless -window-id names another"
 
   # A copy of the program with its pictures, one of them missing or damaged;
   # the options every module takes and an XSCREENSAVER_WINDOW that is no
@@ -170,11 +326,23 @@ if [ "$mode" = window ]; then
   done
   for bad in "-delay -1" "-delay 10000001" "-delay 1e4" "-delay" "-window-id -1" \
              "-window-id 0x20000000" "-window-id 99999999999999999999" "-window-id ' 12'" \
-             "-window-id 0x" "-visual" "-frame"; do
+             "-window-id 0x" "-window-id 0x0x1f" "-window-id 0x+1f" "-window-id '0x 1f'" \
+             "-visual" "-frame"; do
     eval "run_briefly \"$program\" $bad"
     [ $status = 1 ] && grep -q '^usage:' "$run/stderr" || fail "$bad: exit status $status, want 1 with the usage"
   done
   echo "bad option values refused with the usage"
+
+  # A display without GLX: one line on stderr, exit status 1.
+  kill "$windows_PID" && wait "$windows_PID"
+  windows_PID=""
+  stop_x_server
+  start_x_server "$run" xvfb -screen 0 640x480x24 -extension GLX || fail "Xvfb without GLX did not start"
+  run_briefly "$program"
+  cat "$run/stderr"
+  [ $status = 1 ] && [ "$(wc -l <"$run/stderr")" = 1 ] && grep -q GLX "$run/stderr" ||
+    fail "exit status $status without GLX, want 1 and one line on stderr naming GLX"
+  echo "no GLX: one line and exit status 1"
   exit 0
 fi
 
@@ -217,12 +385,10 @@ programs: GL: "3D OpenGL Screen Saver" ${SAVER_MODULE_PREFIX:-} $module -root \n
 CONFIG
 as_user=()
 if [ "$(id -u)" = 0 ]; then
-  if ! id opengl-saver-test >/dev/null 2>&1; then
-    useradd -M opengl-saver-test || fail "useradd failed"
-  fi
+  useradd -M "$test_user" || fail "useradd failed"
   user_made=yes
-  chown -R opengl-saver-test "$home"
-  as_user=(runuser -u opengl-saver-test --)
+  chown -R "$test_user" "$home"
+  as_user=(runuser -u "$test_user" --)
 fi
 user_env=(env DISPLAY="$DISPLAY" HOME="$home" PATH="$PATH")
 "${as_user[@]}" "${user_env[@]}" xscreensaver -no-splash -verbose >"$run/daemon.log" 2>&1 &
@@ -235,12 +401,20 @@ daemon_answers() {
   return 1
 }
 wait_for daemon_answers || { cat "$run/daemon.log"; fail "the daemon did not answer"; }
-saver_command -activate >/dev/null || fail "xscreensaver-command -activate failed"
-wait_for module_pids >/dev/null || { cat "$run/daemon.log"; fail "the daemon did not start the module"; }
-pids=$(module_pids | tr '\n' ' ')
-echo "module running: pid $pids"
-wait_for scene_shown whole ||
-  { cat "$run/daemon.log"; fail "the scene did not appear across the whole screen"; }
+# The monitors as X,Y,WIDTH,HEIGHT, one a line; the daemon runs a module on each.
+monitors=$(xrandr --listmonitors |
+  sed -n 's|.* \([0-9]*\)/[0-9]*x\([0-9]*\)/[0-9]*+\([0-9]*\)+\([0-9]*\) .*|\3,\4,\1,\2|p')
+echo "monitors:" $monitors
+# Activates the daemon and waits for the scene across every monitor; sets pids.
+activate() {
+  saver_command -activate >/dev/null || fail "xscreensaver-command -activate failed"
+  wait_for module_pids >/dev/null || { cat "$run/daemon.log"; fail "the daemon did not start the module"; }
+  wait_for looks whole $monitors ||
+    { cat "$run/daemon.log"; fail "the scene did not appear across every monitor"; }
+  pids=$(module_pids | tr '\n' ' ')
+  echo "module running: pid $pids"
+}
+activate
 wait_for scene_moved || fail "the scene did not move"
 [ -n "${SAVER_SCREENSHOT:-}" ] && cp "$run/second.png" "$SAVER_SCREENSHOT"
 
@@ -287,7 +461,7 @@ sys.exit(1 if own else 0)
 PY
 
 # SIGTERM, as the daemon stops it, ends the module while its window is still
-# there (on deactivation the window goes too, which also ends it).
+# there.
 kill -TERM $pids
 for pid in $pids; do
   wait_within "$stop_limit" ended "$pid" || fail "the module still runs ${stop_limit}s after SIGTERM"
@@ -295,8 +469,19 @@ done
 echo "module ended by SIGTERM"
 saver_command -deactivate >/dev/null || fail "xscreensaver-command -deactivate failed"
 wait_within "$stop_limit" eval '! module_pids >/dev/null' ||
-  fail "the module still runs ${stop_limit}s after deactivation"
-echo "no module left after deactivation"
+  fail "a module still runs ${stop_limit}s after deactivation"
+# Activated again, the deactivation alone ends the modules it finds running.
+activate
+for pid in $pids; do
+  ended "$pid" && fail "the module $pid ended before the deactivation"
+done
+saver_command -deactivate >/dev/null || fail "xscreensaver-command -deactivate failed"
+for pid in $pids; do
+  wait_within "$stop_limit" ended "$pid" || fail "the module still runs ${stop_limit}s after deactivation"
+done
+wait_within "$stop_limit" eval '! module_pids >/dev/null' ||
+  fail "a module still runs ${stop_limit}s after deactivation"
+echo "running module ended by the deactivation; no module left"
 saver_command -exit >/dev/null 2>&1
 wait_child "$daemon_pid" "the daemon"
 daemon_pid=""
