@@ -117,16 +117,51 @@ void WriteStartupLog()
     fclose(log);
 }
 
-// Creates the GL child window at the saver window's top-left corner.
+// True when the screen is switched to the child's size: at a fixed
+// resolution, and for the desktop's when that is 640 or 800 wide.
+bool SwitchesScreen()
+{
+    return renderWindow.childWidth == 640 || renderWindow.childWidth == 800;
+}
+
+// Where the GL child lies in the saver window: a switched scene at the
+// primary monitor's top-left corner, screen point (0,0), which is not the
+// saver window's corner where other monitors lie left of or above the
+// primary; any other at the saver window's corner.
+POINT ChildOrigin(HWND saverWindow)
+{
+    POINT origin = {0, 0};
+    if (SwitchesScreen())
+        ScreenToClient(saverWindow, &origin);
+    return origin;
+}
+
+// Creates the GL child window at its place in the saver window.
 void CreateChildWindow(HWND saverWindow)
 {
+    POINT origin = ChildOrigin(saverWindow);
     renderWindow.childWindow = CreateWindowExA(
         0, kChildClassName, kChildClassName,
-        WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0,
+        WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, origin.x, origin.y,
         renderWindow.childWidth, renderWindow.childHeight, saverWindow, nullptr,
         saverState.instance, nullptr);
     if (!renderWindow.childWindow)
         ReportWindowFailure("Couldn't Create Window");
+}
+
+// Puts the GL child back in its place once the saver window has covered a
+// changed screen: a switched scene at the primary's corner, any other over
+// the whole saver window.
+void PlaceChildWindow(HWND saverWindow)
+{
+    if (!renderWindow.childWindow)
+        return;
+    POINT origin = ChildOrigin(saverWindow);
+    RECT client;
+    GetClientRect(saverWindow, &client);
+    SetWindowPos(renderWindow.childWindow, nullptr, origin.x, origin.y, client.right,
+                 client.bottom,
+                 SWP_NOZORDER | SWP_NOACTIVATE | (SwitchesScreen() ? SWP_NOSIZE : 0));
 }
 
 // Saver window created: settings, driver, size, log and the GL child window.
@@ -160,7 +195,7 @@ void DestroyRenderWindow()
 void CreateGlContext(HWND child)
 {
     renderWindow.childDc = GetDC(child);
-    if (renderWindow.childWidth == 640 || renderWindow.childWidth == 800)
+    if (SwitchesScreen())
         SwitchDisplayMode(GetParent(child));
     int format = DriverChoosePixelFormat(renderWindow.childDc, &requestedPixelFormat);
     DriverSetPixelFormat(renderWindow.childDc, format, &requestedPixelFormat);
@@ -204,6 +239,9 @@ LRESULT CALLBACK SaverHookProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     case WM_DESTROY:
         DestroyRenderWindow();
         return 0;
+    case WM_DISPLAYCHANGE:
+        PlaceChildWindow(window);
+        break;
     }
     return SaverDefaultProc(window, message, wParam, lParam);
 }
