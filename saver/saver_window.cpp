@@ -65,15 +65,12 @@ static RECT ChangedScreenRect()
 
 // Puts the full-screen window over the whole screen again, topmost, after a
 // display change: the window stays where it was, or the system shrinks it to
-// the primary monitor, and other monitors would show the desktop. The
-// pointer's place becomes the reference for mouse travel: a change can move
-// the pointer without the user.
+// the primary monitor, and other monitors would show the desktop.
 static void CoverScreenAgain(HWND window)
 {
     RECT screen = ChangedScreenRect();
     SetWindowPos(window, HWND_TOPMOST, screen.left, screen.top, screen.right - screen.left,
                  screen.bottom - screen.top, SWP_NOACTIVATE);
-    GetCursorPos(&saverState.referenceCursor);
 }
 
 // Dispatches the thread's messages until the quit message; returns its exit code.

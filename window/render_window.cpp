@@ -149,21 +149,6 @@ void CreateChildWindow(HWND saverWindow)
         ReportWindowFailure("Couldn't Create Window");
 }
 
-// Puts the GL child back in its place once the saver window has covered a
-// changed screen: a switched scene at the primary's corner, any other over
-// the whole saver window.
-void PlaceChildWindow(HWND saverWindow)
-{
-    if (!renderWindow.childWindow)
-        return;
-    POINT origin = ChildOrigin(saverWindow);
-    RECT client;
-    GetClientRect(saverWindow, &client);
-    SetWindowPos(renderWindow.childWindow, nullptr, origin.x, origin.y, client.right,
-                 client.bottom,
-                 SWP_NOZORDER | SWP_NOACTIVATE | (SwitchesScreen() ? SWP_NOSIZE : 0));
-}
-
 // Saver window created: settings, driver, size, log and the GL child window.
 void CreateRenderWindow(HWND saverWindow)
 {
@@ -239,9 +224,6 @@ LRESULT CALLBACK SaverHookProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     case WM_DESTROY:
         DestroyRenderWindow();
         return 0;
-    case WM_DISPLAYCHANGE:
-        PlaceChildWindow(window);
-        break;
     }
     return SaverDefaultProc(window, message, wParam, lParam);
 }

@@ -222,11 +222,14 @@ TEST_P(TwoHeads, EveryMonitorCoveredUntilTravelOnTheSecondEndsIt)
     ASSERT_TRUE(WaitForGlChild(session_, 30000));
     ASSERT_TRUE(CoveredWhileWatching(1500));
 
+    // The saver window is the whole screen, the monitors side by side.
     std::vector<RECT> running = MonitorRects();
     ASSERT_EQ(2u, running.size()) << RectsText(running);
-    RECT saver = {}, child = {};
+    RECT screen = {}, saver = {}, child = {};
+    UnionRect(&screen, &running[0], &running[1]);
     GetWindowRect(session_.saverWindow, &saver);
     GetWindowRect(session_.glChild, &child);
+    EXPECT_EQ(RectText(screen), RectText(saver));
     if (GetParam().switches) {
         EXPECT_EQ("(0,0)-(640,480)", RectText(running[0])) << "the primary was not switched";
         EXPECT_EQ(RectText(running[0]), RectText(child)) << "the scene is not on the primary";

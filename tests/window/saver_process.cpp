@@ -334,6 +334,11 @@ std::string UncoveredMonitors(const SaverSession& session)
 
 bool PlacePointer(POINT at)
 {
+    // The X pointer (the X screen's origin is the virtual screen's top-left
+    // corner), and Wine's record of it.
+    if (Xdotool("mousemove " + std::to_string(at.x - GetSystemMetrics(SM_XVIRTUALSCREEN)) + " " +
+                std::to_string(at.y - GetSystemMetrics(SM_YVIRTUALSCREEN))) != 0)
+        return false;
     POINT cursor = {};
     for (DWORD start = GetTickCount(); GetTickCount() - start < 5000; Sleep(kPollMs)) {
         SetCursorPos(at.x, at.y);
