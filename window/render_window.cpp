@@ -117,8 +117,9 @@ void WriteStartupLog()
     fclose(log);
 }
 
-// True when the screen is switched to the child's size: at a fixed
-// resolution, and for the desktop's when that is 640 or 800 wide.
+// True when the screen is switched to the child's size: a child 640 or 800
+// wide (a fixed resolution, the standalone driver's 640 x 480, or a desktop
+// that wide).
 bool SwitchesScreen()
 {
     return renderWindow.childWidth == 640 || renderWindow.childWidth == 800;
