@@ -46,6 +46,33 @@ static RECT ScreenRect()
     return screen;
 }
 
+// The whole screen's rectangle once the display has changed: the virtual
+// screen where the system reports it (Windows 98 and 2000 on; Wine updates the
+// screen's clip box only some time after the change), else the clip box.
+static RECT ChangedScreenRect()
+{
+    RECT screen = ScreenRect();
+    int width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    int height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    if (width > 0 && height > 0) {
+        screen.left = GetSystemMetrics(SM_XVIRTUALSCREEN);
+        screen.top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+        screen.right = screen.left + width;
+        screen.bottom = screen.top + height;
+    }
+    return screen;
+}
+
+// Puts the full-screen window over the whole screen again, topmost, after a
+// display change: the window stays where it was, or the system shrinks it to
+// the primary monitor, and other monitors would show the desktop.
+static void CoverScreenAgain(HWND window)
+{
+    RECT screen = ChangedScreenRect();
+    SetWindowPos(window, HWND_TOPMOST, screen.left, screen.top, screen.right - screen.left,
+                 screen.bottom - screen.top, SWP_NOACTIVATE);
+}
+
 // Dispatches the thread's messages until the quit message; returns its exit code.
 static int RunMessageLoop()
 {
@@ -93,8 +120,12 @@ int RunSaverWindow(HWND parent)
         saverState.saverWindow = window;
     }
     if (window) {
-        if (!parent)
+        if (!parent) {
             SetForegroundWindow(window);
+            // Mouse travel counts from where the pointer is once the window
+            // is up: a display switch during its creation can move it.
+            GetCursorPos(&saverState.referenceCursor);
+        }
         exitCode = RunMessageLoop();
     }
     UnloadPasswordVerifier();
@@ -165,6 +196,10 @@ LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         break;
     case WM_SETTEXT:
         return 0;
+    case WM_DISPLAYCHANGE:
+        if (!saverState.isPreview)
+            CoverScreenAgain(window);
+        break;
     case WM_PAINT:
         if (saverState.closeAllowed)
             return DefWindowProcA(window, message, wParam, lParam);

@@ -46,8 +46,12 @@ bool SwitchThroughDirectDraw(HWND cooperativeWindow)
         result = renderWindow.directDraw->SetDisplayMode(renderWindow.childWidth,
                                                          renderWindow.childHeight,
                                                          kSwitchBitsPerPixel);
-    if (SUCCEEDED(result))
+    if (SUCCEEDED(result)) {
+        // The exclusive mode confines the pointer to the primary monitor; the
+        // saver window covers every monitor, and the pointer may go anywhere.
+        ClipCursor(nullptr);
         return true;
+    }
     renderWindow.directDraw->Release();
     renderWindow.directDraw = nullptr;
     return false;

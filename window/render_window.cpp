@@ -117,12 +117,33 @@ void WriteStartupLog()
     fclose(log);
 }
 
-// Creates the GL child window at the saver window's top-left corner.
+// True when the screen is switched to the child's size: a child 640 or 800
+// wide (a fixed resolution, the standalone driver's 640 x 480, or a desktop
+// that wide).
+bool SwitchesScreen()
+{
+    return renderWindow.childWidth == 640 || renderWindow.childWidth == 800;
+}
+
+// Where the GL child lies in the saver window: a switched scene at the
+// primary monitor's top-left corner, screen point (0,0), which is not the
+// saver window's corner where other monitors lie left of or above the
+// primary; any other at the saver window's corner.
+POINT ChildOrigin(HWND saverWindow)
+{
+    POINT origin = {0, 0};
+    if (SwitchesScreen())
+        ScreenToClient(saverWindow, &origin);
+    return origin;
+}
+
+// Creates the GL child window at its place in the saver window.
 void CreateChildWindow(HWND saverWindow)
 {
+    POINT origin = ChildOrigin(saverWindow);
     renderWindow.childWindow = CreateWindowExA(
         0, kChildClassName, kChildClassName,
-        WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0,
+        WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, origin.x, origin.y,
         renderWindow.childWidth, renderWindow.childHeight, saverWindow, nullptr,
         saverState.instance, nullptr);
     if (!renderWindow.childWindow)
@@ -160,7 +181,7 @@ void DestroyRenderWindow()
 void CreateGlContext(HWND child)
 {
     renderWindow.childDc = GetDC(child);
-    if (renderWindow.childWidth == 640 || renderWindow.childWidth == 800)
+    if (SwitchesScreen())
         SwitchDisplayMode(GetParent(child));
     int format = DriverChoosePixelFormat(renderWindow.childDc, &requestedPixelFormat);
     DriverSetPixelFormat(renderWindow.childDc, format, &requestedPixelFormat);

@@ -9,6 +9,9 @@
 #   --screen WxHxD   Xvfb screen (default 1024x768x24)
 #   --xorg           a real X server instead of Xvfb: Xorg with the dummy
 #                    driver, 1024x768 at depth 24 with 800x600 and 640x480
+#   --xorg-two-heads right|left
+#                    Xorg with the dummy driver and two monitors: an 800x600
+#                    primary and a 1024x768 second head on that side of it
 #   --pictures DIR   copy DIR/*.bmp into c:\zelvodata\
 #   --cwd DIR        run in DIR (default: a fresh empty folder)
 #   --keep           keep the prefix and print where it is
@@ -23,13 +26,14 @@
 set -uo pipefail
 source "$(dirname "$0")/../../tools/host.sh"
 
-win98=0 desktop="" screen=1024x768x24 xorg=0 pictures="" cwd="" keep=0 host=0 pngs=()
+win98=0 desktop="" screen=1024x768x24 xorg=0 heads="" pictures="" cwd="" keep=0 host=0 pngs=()
 while [ $# -gt 0 ]; do
   case $1 in
     --win98) win98=1 ;;
     --desktop) desktop=$2; shift ;;
     --screen) screen=$2; shift ;;
     --xorg) xorg=1 ;;
+    --xorg-two-heads) xorg=1 heads=$2; shift ;;
     --pictures) pictures=$2; shift ;;
     --cwd) cwd=$2; shift ;;
     --keep) keep=1 ;;
@@ -77,7 +81,7 @@ if [ -n "$pictures" ]; then
 fi
 
 if [ "$xorg" = 1 ]; then
-  start_xorg "$run" || exit 2
+  start_xorg "$run" "$heads" || exit 2
 else
   start_x_server "$run" xvfb -screen 0 "$screen" || exit 2
 fi

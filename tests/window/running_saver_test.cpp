@@ -1,8 +1,10 @@
 // The built saver running full screen at 1024 x 768 with a recording driver
 // (the doubles of a PowerVR card's hardware layer and driver beside it):
 // frames keep coming, real input closes it with 0, and the GL context goes
-// before the driver library; and a driver library that lacks an entry ends
-// it quietly before any GL call.
+// before the driver library; a driver library that lacks an entry ends it
+// quietly before any GL call; and on two monitors the saver window covers
+// both for the whole run, a switched scene lies on the primary and mouse
+// travel on the second monitor ends it.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -151,5 +153,119 @@ TEST(FailedDriverLoad, EndsQuietlyBeforeAnyGlCall)
         EXPECT_EQ("gl calls 0", count.text);
     EXPECT_TRUE(LinesStartingWith(lines, "wgl").empty()) << Joined(lines);
 }
+
+// ---- Two monitors (wine-run.sh --xorg-two-heads): an 800 x 600 primary and
+// a 1024 x 768 second head right or left of it ----
+
+struct TwoHeadsCase {
+    const char* name;
+    DWORD resolution;
+    bool switches;  // the primary is switched to 640 x 480
+};
+
+void PrintTo(const TwoHeadsCase& twoHeadsCase, std::ostream* out)
+{
+    *out << twoHeadsCase.name;
+}
+
+class TwoHeads : public ::testing::TestWithParam<TwoHeadsCase> {
+protected:
+    void SetUp() override
+    {
+        layout_ = MonitorRects();
+        ASSERT_EQ(2u, layout_.size()) << RectsText(layout_);
+        ASSERT_EQ("(0,0)-(800,600)", RectText(layout_[0]));
+        // +1 where the second head lies right of the primary, -1 left of it.
+        side_ = layout_[1].left >= layout_[0].right ? 1 : -1;
+        ForgetSettings();
+        StoreSettings(GetParam().resolution, 0);
+    }
+
+    // Lets the saver run for ms, checking every tenth of a second that it
+    // covers every monitor; false, having said what showed, when it did not.
+    bool CoveredWhileWatching(DWORD ms)
+    {
+        for (DWORD start = GetTickCount(); GetTickCount() - start < ms;) {
+            WatchSaver(session_, 100);
+            std::string uncovered = UncoveredMonitors(session_);
+            if (!uncovered.empty()) {
+                ADD_FAILURE() << uncovered;
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // Moves the pointer by real input and waits until the system has it moved.
+    void MovePointer(int dx, int dy)
+    {
+        POINT before = {}, now = {};
+        GetCursorPos(&before);
+        ASSERT_EQ(0u, Xdotool("mousemove_relative -- " + std::to_string(dx) + " " +
+                              std::to_string(dy)));
+        EXPECT_TRUE(WatchSaverUntil(session_, [&] {
+            GetCursorPos(&now);
+            return now.x != before.x || now.y != before.y;
+        }, 5000)) << "the pointer did not move";
+    }
+
+    std::vector<RECT> layout_;
+    int side_ = 1;
+    SaverSession session_;
+};
+
+TEST_P(TwoHeads, EveryMonitorCoveredUntilTravelOnTheSecondEndsIt)
+{
+    const RECT second = layout_[1];
+    ASSERT_TRUE(PlacePointer({(second.left + second.right) / 2, (second.top + second.bottom) / 2}));
+    session_ = StartSaver(MakeSaverFolder(std::string("two-heads-") + GetParam().name), "/s");
+    ASSERT_TRUE(WaitForGlChild(session_, 30000));
+    ASSERT_TRUE(CoveredWhileWatching(1500));
+
+    // The saver window is the whole screen, the monitors side by side.
+    std::vector<RECT> running = MonitorRects();
+    ASSERT_EQ(2u, running.size()) << RectsText(running);
+    RECT screen = {}, saver = {}, child = {};
+    UnionRect(&screen, &running[0], &running[1]);
+    GetWindowRect(session_.saverWindow, &saver);
+    GetWindowRect(session_.glChild, &child);
+    EXPECT_EQ(RectText(screen), RectText(saver));
+    if (GetParam().switches) {
+        EXPECT_EQ("(0,0)-(640,480)", RectText(running[0])) << "the primary was not switched";
+        EXPECT_EQ(RectText(running[0]), RectText(child)) << "the scene is not on the primary";
+    } else {
+        EXPECT_EQ(RectsText(layout_), RectsText(running));
+        EXPECT_EQ(RectText(saver), RectText(child)) << "the scene does not span the saver window";
+    }
+
+    // Travel onto or on the second monitor, away from the primary: 3 pixels
+    // are not enough (Wine may have the pointer a pixel off where a switch
+    // left it at the primary's edge), 3 more are.
+    MovePointer(side_, 2);
+    ASSERT_TRUE(CoveredWhileWatching(1000));
+    ASSERT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(session_.process.process, 0))
+        << "the saver ended on three pixels of travel";
+    POINT pointer = {};
+    GetCursorPos(&pointer);
+    ASSERT_TRUE(PtInRect(&running[1], pointer))
+        << "the pointer is not on the second monitor: " << pointer.x << "," << pointer.y;
+    MovePointer(3 * side_, 0);
+    EXPECT_EQ(0u, WaitForSaverExit(session_, 15000));
+
+    // The layout as before the run.
+    EXPECT_TRUE(WatchSaverUntil(session_, [&] {
+        return RectsText(MonitorRects()) == RectsText(layout_);
+    }, 10000)) << RectsText(MonitorRects());
+}
+
+const TwoHeadsCase kTwoHeadsCases[] = {
+    {"DesktopRes", 1012, false},
+    {"At640x480", 1013, true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Resolution, TwoHeads, ::testing::ValuesIn(kTwoHeadsCases),
+                         [](const ::testing::TestParamInfo<TwoHeadsCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 }  // namespace

@@ -270,6 +270,84 @@ std::string ModesText(const SaverSession& session)
     return text;
 }
 
+bool WatchSaverUntil(SaverSession& session, const std::function<bool()>& done, DWORD ms)
+{
+    DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start >= ms)
+            return false;
+        if (!Ended(session))
+            Poll(session);
+        Sleep(kPollMs);
+    }
+    return true;
+}
+
+// Adds one monitor's rectangle to the list, the primary at the front.
+static BOOL CALLBACK AddMonitorRect(HMONITOR monitor, HDC, LPRECT, LPARAM list)
+{
+    std::vector<RECT>* rects = reinterpret_cast<std::vector<RECT>*>(list);
+    MONITORINFO info = {};
+    info.cbSize = sizeof info;
+    if (GetMonitorInfoA(monitor, &info))
+        rects->insert(info.dwFlags & MONITORINFOF_PRIMARY ? rects->begin() : rects->end(),
+                      info.rcMonitor);
+    return TRUE;
+}
+
+std::vector<RECT> MonitorRects()
+{
+    std::vector<RECT> rects;
+    EnumDisplayMonitors(nullptr, nullptr, AddMonitorRect, reinterpret_cast<LPARAM>(&rects));
+    return rects;
+}
+
+std::string RectText(const RECT& rect)
+{
+    return "(" + std::to_string(rect.left) + "," + std::to_string(rect.top) + ")-(" +
+           std::to_string(rect.right) + "," + std::to_string(rect.bottom) + ")";
+}
+
+std::string RectsText(const std::vector<RECT>& rects)
+{
+    std::string text;
+    for (const RECT& rect : rects)
+        text += (text.empty() ? "" : " ") + RectText(rect);
+    return text;
+}
+
+std::string UncoveredMonitors(const SaverSession& session)
+{
+    RECT saver = {};
+    if (!IsWindowVisible(session.saverWindow) || !GetWindowRect(session.saverWindow, &saver))
+        return "no saver window";
+    std::string uncovered;
+    if (!(GetWindowLongA(session.saverWindow, GWL_EXSTYLE) & WS_EX_TOPMOST))
+        uncovered = "the saver window is not topmost; ";
+    for (const RECT& monitor : MonitorRects()) {
+        RECT common;
+        if (!IntersectRect(&common, &monitor, &saver) || !EqualRect(&common, &monitor))
+            uncovered += "monitor " + RectText(monitor) + " outside " + RectText(saver) + "; ";
+    }
+    return uncovered;
+}
+
+bool PlacePointer(POINT at)
+{
+    // The X pointer (the X screen's origin is the virtual screen's top-left
+    // corner), and Wine's record of it.
+    if (Xdotool("mousemove " + std::to_string(at.x - GetSystemMetrics(SM_XVIRTUALSCREEN)) + " " +
+                std::to_string(at.y - GetSystemMetrics(SM_YVIRTUALSCREEN))) != 0)
+        return false;
+    POINT cursor = {};
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 5000; Sleep(kPollMs)) {
+        SetCursorPos(at.x, at.y);
+        if (GetCursorPos(&cursor) && cursor.x == at.x && cursor.y == at.y)
+            return true;
+    }
+    return false;
+}
+
 // Looks for a visible message box of a process.
 struct BoxSearch {
     DWORD processId;

@@ -5,6 +5,7 @@
 // it runs, and the files it and the doubles leave behind.
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "xdotool.h"
@@ -89,6 +90,23 @@ DWORD CloseSaver(SaverSession& session, DWORD ms = 20000);
 bool SawSize(const SaverSession& session, DWORD width, DWORD height);
 // The modes seen, as text: "1024x768x32 640x480x16 ...".
 std::string ModesText(const SaverSession& session);
+
+// Lets the saver run until done() holds, for at most ms, noting display
+// modes; true when it held.
+bool WatchSaverUntil(SaverSession& session, const std::function<bool()>& done, DWORD ms);
+
+// The monitors' rectangles on the screen, the primary (at screen point 0,0)
+// first.
+std::vector<RECT> MonitorRects();
+// "(left,top)-(right,bottom)", and the rectangles of a list one after another.
+std::string RectText(const RECT& rect);
+std::string RectsText(const std::vector<RECT>& rects);
+// What the full-screen saver window leaves showing: "" when it is topmost and
+// every monitor lies inside it, else the monitors outside it.
+std::string UncoveredMonitors(const SaverSession& session);
+// Puts the pointer at a screen point; false when the system does not have it
+// there within a few seconds.
+bool PlacePointer(POINT at);
 
 // A visible message box of the process, or null.
 HWND FindMessageBox(DWORD processId);
