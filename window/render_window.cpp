@@ -125,14 +125,14 @@ bool SwitchesScreen()
     return renderWindow.childWidth == 640 || renderWindow.childWidth == 800;
 }
 
-// Where the GL child lies in the saver window: a switched scene at the
-// primary monitor's top-left corner, screen point (0,0), which is not the
-// saver window's corner where other monitors lie left of or above the
-// primary; any other at the saver window's corner.
+// Where the GL child lies in the saver window: a switched full-screen scene
+// at the primary monitor's top-left corner, screen point (0,0), which is not
+// the saver window's corner where other monitors lie left of or above the
+// primary; a preview, or any other, at the saver window's corner.
 POINT ChildOrigin(HWND saverWindow)
 {
     POINT origin = {0, 0};
-    if (SwitchesScreen())
+    if (SwitchesScreen() && !saverState.isPreview)
         ScreenToClient(saverWindow, &origin);
     return origin;
 }
