@@ -11,7 +11,8 @@
 #                    driver, 1024x768 at depth 24 with 800x600 and 640x480
 #   --xorg-two-heads right|left
 #                    Xorg with the dummy driver and two monitors: an 800x600
-#                    primary and a 1024x768 second head on that side of it
+#                    primary and a 1024x768 second head on that side of it;
+#                    the run fails when xrandr's monitors differ afterwards
 #   --pictures DIR   copy DIR/*.bmp into c:\zelvodata\
 #   --cwd DIR        run in DIR (default: a fresh empty folder)
 #   --keep           keep the prefix and print where it is
@@ -85,6 +86,9 @@ if [ "$xorg" = 1 ]; then
 else
   start_x_server "$run" xvfb -screen 0 "$screen" || exit 2
 fi
+# The monitors as the X server has them, to compare after the run.
+monitors() { xrandr --listmonitors 2>&1; }
+[ -n "$heads" ] && monitors >"$run/monitors.before"
 export WINEPREFIX=$prefix WINEDEBUG=${WINEDEBUG:--all} WINELOADER=$SAVER_WINE
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}mscoree,mshtml=;winemenubuilder.exe=d"
 export SAVER_RUN_DIR=$run
@@ -98,6 +102,20 @@ else
 fi
 status=$?
 [ "$status" = 124 ] && echo "wine-run: timed out after ${SAVER_TIMEOUT:-120} s: $*" >&2
+# On two heads the X server's layout must come back as it was, within ten
+# seconds of the end of the run.
+if [ -n "$heads" ]; then
+  for _ in $(seq 100); do
+    monitors | cmp -s - "$run/monitors.before" && break
+    sleep 0.1
+  done
+  monitors | cmp -s - "$run/monitors.before" || {
+    echo "wine-run: the monitors are not as before the run; before and after:" >&2
+    cat "$run/monitors.before" >&2
+    monitors >&2
+    status=1
+  }
+fi
 if [ "$status" = 0 ]; then
   for name in "${pngs[@]}"; do
     convert "$SAVER_TEST_OUTPUT/$name.bmp" "$SAVER_TEST_OUTPUT/$name.png" ||
