@@ -52,7 +52,7 @@ std::string Visible(const std::string& text)
 // Expects that the saver ran full screen and ended with 0 when closed.
 void ExpectFullScreen(const SaverOutcome& outcome, const std::string& tail)
 {
-    ASSERT_TRUE(outcome.started) << Visible(tail);
+    ASSERT_TRUE(outcome.started) << Visible(tail) << ": not started, error " << outcome.startError;
     EXPECT_NE(nullptr, outcome.fullScreen) << Visible(tail) << ": no full-screen window";
     EXPECT_EQ(nullptr, outcome.dialog) << Visible(tail);
     EXPECT_TRUE(outcome.otherWindows.empty()) << Visible(tail) << ": "
@@ -64,7 +64,7 @@ void ExpectFullScreen(const SaverOutcome& outcome, const std::string& tail)
 // ended with the dialog's result for OK (1).
 void ExpectDialog(const SaverOutcome& outcome, HWND owner, const std::string& tail)
 {
-    ASSERT_TRUE(outcome.started) << Visible(tail);
+    ASSERT_TRUE(outcome.started) << Visible(tail) << ": not started, error " << outcome.startError;
     ASSERT_NE(nullptr, outcome.dialog) << Visible(tail) << ": no configuration dialog";
     EXPECT_EQ(owner, outcome.dialogOwner) << Visible(tail);
     EXPECT_EQ(nullptr, outcome.fullScreen) << Visible(tail);
@@ -74,7 +74,7 @@ void ExpectDialog(const SaverOutcome& outcome, HWND owner, const std::string& ta
 // Expects that the saver showed nothing and ended with -1.
 void ExpectRefused(const SaverOutcome& outcome, const std::string& tail)
 {
-    ASSERT_TRUE(outcome.started) << Visible(tail);
+    ASSERT_TRUE(outcome.started) << Visible(tail) << ": not started, error " << outcome.startError;
     EXPECT_EQ(EXIT_MINUS_ONE, outcome.exitCode) << Visible(tail);
     EXPECT_EQ(nullptr, outcome.fullScreen) << Visible(tail);
     EXPECT_EQ(nullptr, outcome.dialog) << Visible(tail);

@@ -184,8 +184,10 @@ SaverOutcome RunSaverAndClose(const std::string& commandLine, const std::string&
 {
     SaverOutcome outcome;
     ChildProcess child = StartExact(commandLine, application);
-    if (!child.process)
+    if (!child.process) {
+        outcome.startError = GetLastError();
         return outcome;
+    }
     outcome.started = true;
     bool ended = WaitUntil(
         [&] {

@@ -42,6 +42,7 @@ ChildProcess StartExact(const std::string& commandLine, const std::string& appli
 // What the test saw of one started saver.
 struct SaverOutcome {
     bool started = false;
+    DWORD startError = 0;        // the system's error when it could not be started
     HWND fullScreen = nullptr;   // its "Screen Saver" window, if it showed one
     HWND dialog = nullptr;       // its configuration dialog, if it showed one
     HWND dialogOwner = nullptr;  // the dialog's owner window
