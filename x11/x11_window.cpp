@@ -46,15 +46,10 @@ bool IsGoneWindowError(int code)
 }
 
 // While the saver's window exists, passes every X error to Xlib's handler
-// (its report, then status 1), except one saying that the window is gone (a
-// swap can fail before the DestroyNotify is read): that marks it gone and
-// ends the run. Once it is gone, by that error or its DestroyNotify, every X
-// error is ignored: the requests left are those already made for the window
-// (frames in flight, what the GL driver made for it) and the release of the
-// context and the display, and which errors they get depends on the driver
-// and the server (on Xvfb, BadDrawable for ShmPutImage and GetGeometry on
-// the window; DRI3 drivers also keep pixmaps and fences of their own), so no
-// list of them is complete; nothing is drawn after.
+// (its report, then status 1), except one saying the window is gone (a swap
+// can fail before the DestroyNotify is read), which ends the run. Once the
+// window is gone every X error is ignored: only requests already made for it
+// are left, and which errors they get depends on the driver and the server.
 int HandleRunXError(Display* display, XErrorEvent* error)
 {
     if (error->resourceid == x11Saver.window && IsGoneWindowError(error->error_code))

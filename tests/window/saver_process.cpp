@@ -216,32 +216,33 @@ SaverSession StartSaver(const std::string& folder, const std::string& arguments)
     return session;
 }
 
-bool WaitForGlChild(SaverSession& session, DWORD ms)
+bool WatchSaverUntil(SaverSession& session, const std::function<bool()>& done, DWORD ms)
 {
     DWORD start = GetTickCount();
-    while (!session.sawGlChild && GetTickCount() - start < ms && !Ended(session)) {
-        Poll(session);
+    while (!done()) {
+        if (GetTickCount() - start >= ms)
+            return false;
+        if (!Ended(session))
+            Poll(session);
         Sleep(kPollMs);
     }
+    return true;
+}
+
+bool WaitForGlChild(SaverSession& session, DWORD ms)
+{
+    WatchSaverUntil(session, [&] { return session.sawGlChild || Ended(session); }, ms);
     return session.sawGlChild;
 }
 
 void WatchSaver(SaverSession& session, DWORD ms)
 {
-    DWORD start = GetTickCount();
-    while (GetTickCount() - start < ms && !Ended(session)) {
-        Poll(session);
-        Sleep(kPollMs);
-    }
+    WatchSaverUntil(session, [&] { return Ended(session); }, ms);
 }
 
 DWORD WaitForSaverExit(SaverSession& session, DWORD ms)
 {
-    DWORD start = GetTickCount();
-    while (GetTickCount() - start < ms && !Ended(session)) {
-        Poll(session);
-        Sleep(kPollMs);
-    }
+    WatchSaverUntil(session, [&] { return Ended(session); }, ms);
     session.exitCode = WaitChild(session.process, 0);
     NoteMode(session);
     return session.exitCode;
@@ -268,19 +269,6 @@ std::string ModesText(const SaverSession& session)
     for (const ScreenMode& mode : session.modes)
         text += (text.empty() ? "" : " ") + ModeText(mode);
     return text;
-}
-
-bool WatchSaverUntil(SaverSession& session, const std::function<bool()>& done, DWORD ms)
-{
-    DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start >= ms)
-            return false;
-        if (!Ended(session))
-            Poll(session);
-        Sleep(kPollMs);
-    }
-    return true;
 }
 
 // Adds one monitor's rectangle to the list, the primary at the front.
