@@ -120,12 +120,8 @@ int RunSaverWindow(HWND parent)
         saverState.saverWindow = window;
     }
     if (window) {
-        if (!parent) {
+        if (!parent)
             SetForegroundWindow(window);
-            // Mouse travel counts from where the pointer is once the window
-            // is up: a display switch during its creation can move it.
-            GetCursorPos(&saverState.referenceCursor);
-        }
         exitCode = RunMessageLoop();
     }
     UnloadPasswordVerifier();
@@ -197,8 +193,12 @@ LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_SETTEXT:
         return 0;
     case WM_DISPLAYCHANGE:
-        if (!saverState.isPreview)
+        if (!saverState.isPreview) {
             CoverScreenAgain(window);
+            // The system moves the pointer with the monitors; mouse travel
+            // counts from where it left it.
+            GetCursorPos(&saverState.referenceCursor);
+        }
         break;
     case WM_PAINT:
         if (saverState.closeAllowed)

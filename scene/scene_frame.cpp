@@ -91,6 +91,43 @@ void DrawSkyLayer(const SkyLayer& layer)
     DriverGl::glEnd();
 }
 
+// Clears the window and sets the state every frame starts from; the values
+// set after the clear are the OpenGL defaults, so the first clear is the same.
+void BeginFrame()
+{
+    DriverGl::glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    DriverGl::glEnable(GL_BLEND);
+    DriverGl::glEnable(GL_DEPTH_TEST);
+    DriverGl::glEnable(GL_TEXTURE_2D);
+    DriverGl::glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    DriverGl::glClearDepth(1.0);
+    DriverGl::glDepthFunc(GL_LESS);
+    DriverGl::glShadeModel(GL_SMOOTH);
+}
+
+// Draws the model and the three sky layers added onto it, seen through a
+// 45-degree perspective of the given aspect.
+void DrawScene(double aspect)
+{
+    DriverGl::glMatrixMode(GL_PROJECTION);
+    DriverGl::glLoadIdentity();
+    ::gluPerspective(45.0, aspect, 0.1f, 100.0);
+    DriverGl::glMatrixMode(GL_MODELVIEW);
+
+    DriverGl::glEnable(GL_NORMALIZE);
+    DriverGl::glLoadIdentity();
+    DriverGl::glTranslatef(0.0f, -10.0f, -65.0f);
+    DriverGl::glRotatef(sceneState.modelPitch, 1.0f, 0.0f, 0.0f);
+    DriverGl::glRotatef(sceneState.modelYaw, 0.0f, 1.0f, 0.0f);
+    DriverGl::glRotatef(sceneState.modelSpin, 0.0f, 0.0f, 1.0f);
+    DrawModel();
+
+    DriverGl::glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+    for (const SkyLayer& layer : kSkyLayers)
+        DrawSkyLayer(layer);
+    DriverGl::glBlendFunc(GL_SRC_ALPHA, GL_ZERO);
+}
+
 // The aspect of a window, rounded to a float. A zero height (a minimised
 // window) counts as a height of 1.
 float WindowAspect(int width, int height)
@@ -120,33 +157,19 @@ void StepSceneAnimation()
 
 void DrawSceneFrame()
 {
-    DriverGl::glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    DriverGl::glEnable(GL_BLEND);
-    DriverGl::glEnable(GL_DEPTH_TEST);
-    DriverGl::glEnable(GL_TEXTURE_2D);
-    DriverGl::glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    DriverGl::glClearDepth(1.0);
-    DriverGl::glDepthFunc(GL_LESS);
-    DriverGl::glShadeModel(GL_SMOOTH);
+    BeginFrame();
+    DrawScene(4.0 / 3.0);
+    StepSceneAnimation();
+}
 
-    DriverGl::glMatrixMode(GL_PROJECTION);
-    DriverGl::glLoadIdentity();
-    ::gluPerspective(45.0, 4.0 / 3.0, 0.1f, 100.0);
-    DriverGl::glMatrixMode(GL_MODELVIEW);
-
-    DriverGl::glEnable(GL_NORMALIZE);
-    DriverGl::glLoadIdentity();
-    DriverGl::glTranslatef(0.0f, -10.0f, -65.0f);
-    DriverGl::glRotatef(sceneState.modelPitch, 1.0f, 0.0f, 0.0f);
-    DriverGl::glRotatef(sceneState.modelYaw, 0.0f, 1.0f, 0.0f);
-    DriverGl::glRotatef(sceneState.modelSpin, 0.0f, 0.0f, 1.0f);
-    DrawModel();
-
-    DriverGl::glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-    for (const SkyLayer& layer : kSkyLayers)
-        DrawSkyLayer(layer);
-    DriverGl::glBlendFunc(GL_SRC_ALPHA, GL_ZERO);
-
+void DrawSceneFrameInViews(const SceneView* views, int count)
+{
+    BeginFrame();
+    for (int i = 0; i < count; ++i) {
+        const SceneView& view = views[i];
+        DriverGl::glViewport(view.x, view.y, view.width, view.height);
+        DrawScene(static_cast<double>(view.width) / (view.height > 0 ? view.height : 1));
+    }
     StepSceneAnimation();
 }
 

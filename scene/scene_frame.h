@@ -26,5 +26,20 @@ void StepSceneAnimation();
 // animation. Does not swap buffers.
 void DrawSceneFrame();
 
+// One monitor's part of the window, in window pixels from the window's
+// bottom-left corner, as glViewport takes it.
+struct SceneView {
+    int x;
+    int y;
+    int width;
+    int height;
+};
+
+// Draws one frame with the whole scene in each view, each with a perspective
+// of its own shape, over one clear of the window; then steps the animation
+// once, so that every view shows the same moment. Leaves the last view's
+// viewport in force. Does not swap buffers.
+void DrawSceneFrameInViews(const SceneView* views, int count);
+
 // Follows a change of the client area: viewport and matrices.
 void ResizeScene(int width, int height);

@@ -86,10 +86,11 @@ start_x_server() {
 # Writes the configuration of a real X server (Xorg with the dummy driver) to
 # FILE: one 1024x768 monitor offering the modes the saver switches to; with
 # right or left, two monitors, the 800x600 primary (DUMMY0) and a 1024x768
-# second head (DUMMY1) on that side of it.
-#   write_xorg_config FILE [right|left]
+# second head (DUMMY1) on that side of it; with below, two 800x600 monitors,
+# the second under the primary.
+#   write_xorg_config FILE [right|left|below]
 write_xorg_config() {
-  local file=$1 side=${2:-} placement=RightOf
+  local file=$1 side=${2:-} placement=RightOf second_mode=1024x768
   case $side in
     "") cat >"$file" <<'EOF'
 Section "Device"
@@ -117,7 +118,11 @@ Section "Screen"
 EndSection
 EOF
       ;;
-    right|left) [ "$side" = left ] && placement=LeftOf
+    right|left|below)
+      case $side in
+        left) placement=LeftOf ;;
+        below) placement=Below second_mode=800x600 ;;
+      esac
       cat >"$file" <<EOF
 Section "ServerFlags"
   Option "AutoAddDevices" "false"
@@ -143,7 +148,7 @@ Section "Monitor"
   HorizSync 5.0-1000.0
   VertRefresh 5.0-200.0
   Option "Enable" "true"
-  Option "PreferredMode" "1024x768"
+  Option "PreferredMode" "$second_mode"
   Option "$placement" "DUMMY0"
 EndSection
 Section "Screen"
@@ -162,13 +167,13 @@ Section "ServerLayout"
 EndSection
 EOF
       ;;
-    *) echo "host: no monitor placement $side (right or left)" >&2; return 2 ;;
+    *) echo "host: no monitor placement $side (right, left or below)" >&2; return 2 ;;
   esac
 }
 
 # Starts Xorg with the dummy driver, its configuration and log in DIR
 # (write_xorg_config's monitors), and exports DISPLAY as start_x_server does.
-#   start_xorg DIR [right|left]
+#   start_xorg DIR [right|left|below]
 start_xorg() {
   write_xorg_config "$1/xorg.conf" "${2:-}" || return
   start_x_server "$1" xorg -config "$1/xorg.conf" -logfile "$1/xorg.log" -novtswitch -sharevts

@@ -8,6 +8,16 @@ namespace {
 
 const DWORD kSwitchBitsPerPixel = 16;
 
+// The pointer's confinement before the switch, which a DirectDraw switch
+// replaces with the primary monitor: put back once the switch is made, and
+// again when it is undone.
+struct CursorClip {
+    RECT area;
+    bool saved;   // area holds the confinement to put back
+    bool free;    // the pointer could go anywhere on the screen
+};
+CursorClip clipBeforeSwitch;
+
 // Shows one of the switch's failure boxes.
 void ReportSwitchFailure(const char* text)
 {
@@ -32,6 +42,40 @@ void RestoreModeAtExit()
         registered = _onexit(UndoDisplayModeSwitchAtExit) != nullptr;
 }
 
+// The whole screen, every monitor (Windows 98 and 2000 on report it), else
+// the one screen.
+RECT WholeScreen()
+{
+    int width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    int height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    if (width <= 0 || height <= 0) {
+        RECT screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+        return screen;
+    }
+    RECT screen = {GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN), 0, 0};
+    screen.right = screen.left + width;
+    screen.bottom = screen.top + height;
+    return screen;
+}
+
+// Notes the pointer's confinement, as some other program may have set it.
+void SaveCursorClip()
+{
+    CursorClip& clip = clipBeforeSwitch;
+    clip.saved = GetClipCursor(&clip.area) != FALSE;
+    RECT screen = WholeScreen();
+    clip.free = clip.area.left <= screen.left && clip.area.top <= screen.top &&
+                clip.area.right >= screen.right && clip.area.bottom >= screen.bottom;
+}
+
+// Puts the confinement noted before the switch back in force.
+void RestoreCursorClip()
+{
+    const CursorClip& clip = clipBeforeSwitch;
+    if (clip.saved)
+        ClipCursor(clip.free ? nullptr : &clip.area);
+}
+
 // Tries the switch through DirectDraw; true when the mode is set.
 bool SwitchThroughDirectDraw(HWND cooperativeWindow)
 {
@@ -48,8 +92,9 @@ bool SwitchThroughDirectDraw(HWND cooperativeWindow)
                                                          kSwitchBitsPerPixel);
     if (SUCCEEDED(result)) {
         // The exclusive mode confines the pointer to the primary monitor; the
-        // saver window covers every monitor, and the pointer may go anywhere.
-        ClipCursor(nullptr);
+        // saver window covers every monitor, and the pointer goes where it
+        // could go before.
+        RestoreCursorClip();
         return true;
     }
     renderWindow.directDraw->Release();
@@ -103,6 +148,7 @@ void SwitchThroughDisplaySettings()
 void SwitchDisplayMode(HWND cooperativeWindow)
 {
     RestoreModeAtExit();
+    SaveCursorClip();
     if (!SwitchThroughDirectDraw(cooperativeWindow))
         SwitchThroughDisplaySettings();
 }
@@ -114,4 +160,5 @@ void UndoDisplayModeSwitch()
         renderWindow.directDraw = nullptr;
     }
     ChangeDisplaySettingsA(nullptr, 0);
+    RestoreCursorClip();
 }

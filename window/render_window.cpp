@@ -5,6 +5,7 @@
 
 #include "display_mode.h"
 #include "gl_driver.h"
+#include "monitor_views.h"
 #include "saver_state.h"
 #include "saver_window.h"
 #include "scene_frame.h"
@@ -91,12 +92,14 @@ void FixChildSize()
     } else {
         renderWindow.childWidth = renderWindow.parentWidth;
         renderWindow.childHeight = renderWindow.parentHeight;
+        renderWindow.spansSaverWindow = 1;
     }
     // The standalone 3dfx driver draws full screen at 640 x 480 only.
     if (strcmp(renderWindow.driverName, "3dfxgl.dll") == 0 &&
         resolution == kDesktopResolution && renderWindow.parentWidth >= 640) {
         renderWindow.childWidth = 640;
         renderWindow.childHeight = 480;
+        renderWindow.spansSaverWindow = 0;
     }
 }
 
@@ -117,12 +120,15 @@ void WriteStartupLog()
     fclose(log);
 }
 
-// True when the screen is switched to the child's size: a child 640 or 800
-// wide (a fixed resolution, the standalone driver's 640 x 480, or a desktop
-// that wide).
+// True when the screen is to be switched to the child's size: a child 640 or
+// 800 wide (a fixed resolution, the standalone driver's 640 x 480, or a
+// desktop that wide). A desktop-sized child on several monitors spans them
+// all, and no display mode is that size: it is not switched.
 bool SwitchesScreen()
 {
-    return renderWindow.childWidth == 640 || renderWindow.childWidth == 800;
+    if (renderWindow.childWidth != 640 && renderWindow.childWidth != 800)
+        return false;
+    return !renderWindow.spansSaverWindow || GetSystemMetrics(SM_CMONITORS) < 2;
 }
 
 // Where the GL child lies in the saver window: a switched full-screen scene
@@ -132,14 +138,41 @@ bool SwitchesScreen()
 POINT ChildOrigin(HWND saverWindow)
 {
     POINT origin = {0, 0};
-    if (SwitchesScreen() && !saverState.isPreview)
+    if (renderWindow.switchesScreen && !saverState.isPreview)
         ScreenToClient(saverWindow, &origin);
     return origin;
 }
 
-// Creates the GL child window at its place in the saver window.
+// Puts the GL child at its place in the saver window and notes the monitors
+// it spans: a switched child at the primary's corner, any other spanning the
+// saver window. Runs when the child has been made (its own switch may have
+// moved the saver window) and after every display change, once the saver
+// window covers the whole screen again.
+void PlaceChildWindow(HWND saverWindow)
+{
+    HWND child = renderWindow.childWindow;
+    if (!child || saverState.isPreview)
+        return;
+    POINT origin = ChildOrigin(saverWindow);
+    if (renderWindow.spansSaverWindow && !renderWindow.switchesScreen) {
+        RECT client;
+        GetClientRect(saverWindow, &client);
+        renderWindow.childWidth = client.right;
+        renderWindow.childHeight = client.bottom;
+    }
+    SetWindowPos(child, nullptr, origin.x, origin.y, renderWindow.childWidth,
+                 renderWindow.childHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+    const int hadViews = monitorViews.count;
+    ReadMonitorViews(child);
+    // Back to one scene over the whole child: its viewport again.
+    if (hadViews && !monitorViews.count)
+        ResizeScene(renderWindow.childWidth, renderWindow.childHeight);
+}
+
+// Creates the GL child window and puts it at its place.
 void CreateChildWindow(HWND saverWindow)
 {
+    renderWindow.switchesScreen = SwitchesScreen();
     POINT origin = ChildOrigin(saverWindow);
     renderWindow.childWindow = CreateWindowExA(
         0, kChildClassName, kChildClassName,
@@ -148,6 +181,7 @@ void CreateChildWindow(HWND saverWindow)
         saverState.instance, nullptr);
     if (!renderWindow.childWindow)
         ReportWindowFailure("Couldn't Create Window");
+    PlaceChildWindow(saverWindow);
 }
 
 // Saver window created: settings, driver, size, log and the GL child window.
@@ -181,7 +215,7 @@ void DestroyRenderWindow()
 void CreateGlContext(HWND child)
 {
     renderWindow.childDc = GetDC(child);
-    if (SwitchesScreen())
+    if (renderWindow.switchesScreen)
         SwitchDisplayMode(GetParent(child));
     int format = DriverChoosePixelFormat(renderWindow.childDc, &requestedPixelFormat);
     DriverSetPixelFormat(renderWindow.childDc, format, &requestedPixelFormat);
@@ -209,7 +243,10 @@ void PaintFrame(HWND child)
 {
     PAINTSTRUCT paint;
     BeginPaint(child, &paint);
-    DrawSceneFrame();
+    if (monitorViews.count)
+        DrawSceneFrameInViews(monitorViews.views, monitorViews.count);
+    else
+        DrawSceneFrame();
     DriverSwapBuffers(renderWindow.childDc);
     EndPaint(child, &paint);
 }
@@ -225,6 +262,9 @@ LRESULT CALLBACK SaverHookProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     case WM_DESTROY:
         DestroyRenderWindow();
         return 0;
+    case WM_DISPLAYCHANGE:
+        PlaceChildWindow(window);
+        break;
     }
     return SaverDefaultProc(window, message, wParam, lParam);
 }

@@ -12,6 +12,8 @@ struct RenderWindowState {
     char driverName[16];      // file name of the OpenGL driver library
     int childWidth;           // size of the GL child window, and the screen
     int childHeight;          // size a fixed resolution switches to
+    int spansSaverWindow;     // 1 when the child takes the saver window's size
+    int switchesScreen;       // 1 when the child's creation switches the display
     HWND childWindow;
     HDC childDc;
     HGLRC glContext;

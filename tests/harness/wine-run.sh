@@ -9,10 +9,11 @@
 #   --screen WxHxD   Xvfb screen (default 1024x768x24)
 #   --xorg           a real X server instead of Xvfb: Xorg with the dummy
 #                    driver, 1024x768 at depth 24 with 800x600 and 640x480
-#   --xorg-two-heads right|left
+#   --xorg-two-heads right|left|below
 #                    Xorg with the dummy driver and two monitors: an 800x600
-#                    primary and a 1024x768 second head on that side of it;
-#                    the run fails when xrandr's monitors differ afterwards
+#                    primary and a 1024x768 second head right or left of it,
+#                    or a second 800x600 one below it; the run fails when
+#                    xrandr's monitors differ afterwards
 #   --pictures DIR   copy DIR/*.bmp into c:\zelvodata\
 #   --cwd DIR        run in DIR (default: a fresh empty folder)
 #   --keep           keep the prefix and print where it is

@@ -416,6 +416,26 @@ TEST_F(SceneCalls, FrameDrawsWhateverTheStateHolds)
     EXPECT_TRUE(SameCalls(ExpectedFrame(drawn), TakeCalls()));
 }
 
+// Several monitors: one clear, then each monitor's viewport with the whole
+// scene seen at that monitor's shape, and one step for all of them.
+TEST_F(SceneCalls, ViewsShareOneClearAndOneStep)
+{
+    const SceneView views[] = {{0, 168, 800, 600}, {800, 0, 1280, 768}};
+    DrawSceneFrameInViews(views, 2);
+    const std::vector<std::string> frame = ExpectedFrame(kFirstFrame);
+    // The frame's first eight calls clear and set up; the rest draw.
+    std::vector<std::string> expected(frame.begin(), frame.begin() + 8);
+    for (const SceneView& view : views) {
+        expected.push_back(Line("glViewport(%d, %d, %d, %d)", view.x, view.y, view.width, view.height));
+        expected.insert(expected.end(), frame.begin() + 8, frame.end());
+    }
+    expected[8 + 3] = "gluPerspective(45, 1.3333333333333333, 0.10000000149011612, 100)";
+    const size_t second = 8 + (frame.size() - 8 + 1);
+    expected[second + 3] = "gluPerspective(45, 1.6666666666666667, 0.10000000149011612, 100)";
+    EXPECT_TRUE(SameCalls(expected, TakeCalls()));
+    EXPECT_EQ(0.75f, sceneState.modelSpin) << "the animation did not step exactly once";
+}
+
 TEST_F(SceneCalls, ModelAloneLeavesItsTextureAndLastCorner)
 {
     DriverGl::glLoadIdentity();
