@@ -14,6 +14,7 @@ SaverState saverState = {
     nullptr,        // immAssociateContext
     nullptr,        // savedInputContext
     {0, 0},         // referenceCursor
+    {0, 0, 0, 0},   // referenceScreen
     4,              // moveThreshold
     NO_CHECK_TICK,  // lastCheckTick
 };

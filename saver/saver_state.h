@@ -22,6 +22,7 @@ struct SaverState {
     ImmAssociateContextProc immAssociateContext;
     HIMC savedInputContext;
     POINT referenceCursor;
+    RECT referenceScreen;   // the whole screen when referenceCursor was read
     DWORD moveThreshold;
     DWORD lastCheckTick;
 };

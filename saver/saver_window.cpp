@@ -63,6 +63,14 @@ static RECT ChangedScreenRect()
     return screen;
 }
 
+// Takes the pointer's present place, on the present screen, as the point
+// mouse travel counts from.
+static void ReadReferenceCursor()
+{
+    GetCursorPos(&saverState.referenceCursor);
+    saverState.referenceScreen = ChangedScreenRect();
+}
+
 // Puts the full-screen window over the whole screen again, topmost, after a
 // display change: the window stays where it was, or the system shrinks it to
 // the primary monitor, and other monitors would show the desktop.
@@ -183,7 +191,7 @@ LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     switch (message) {
     case WM_CREATE:
         DetachInputMethod(window);
-        GetCursorPos(&saverState.referenceCursor);
+        ReadReferenceCursor();
         HideCursorWhenFullScreen();
         break;
     case WM_DESTROY:
@@ -195,9 +203,7 @@ LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_DISPLAYCHANGE:
         if (!saverState.isPreview) {
             CoverScreenAgain(window);
-            // The system moves the pointer with the monitors; mouse travel
-            // counts from where it left it.
-            GetCursorPos(&saverState.referenceCursor);
+            ReadReferenceCursor();
         }
         break;
     case WM_PAINT:
@@ -235,9 +241,19 @@ static void RequestClose(HWND window)
     PostMessageA(window, WM_CLOSE, 0, 0);
 }
 
-// Closes on a mouse travel beyond the threshold from the reference point.
+// Closes on a mouse travel beyond the threshold from the reference point. A
+// display change moves the pointer with the monitors, and its move can come
+// before the change's own message: on a screen that is no longer the one
+// the reference was read on, the move starts a new reference instead.
 static void CheckMouseTravel(HWND window)
 {
+    const RECT screen = ChangedScreenRect();
+    const RECT& before = saverState.referenceScreen;
+    if (screen.left != before.left || screen.top != before.top || screen.right != before.right ||
+        screen.bottom != before.bottom) {
+        ReadReferenceCursor();
+        return;
+    }
     POINT cursor;
     GetCursorPos(&cursor);
     LONG dx = cursor.x - saverState.referenceCursor.x;
@@ -256,7 +272,7 @@ static bool ApplyCloseRules(HWND window, UINT message, WPARAM wParam, LRESULT* r
     if (message == WM_CLOSE) {
         if (!saverState.isWin9x || MayCloseSaver(window))
             return false;
-        GetCursorPos(&saverState.referenceCursor);
+        ReadReferenceCursor();
         *result = 0;
         return true;
     }

@@ -323,16 +323,14 @@ std::string UncoveredMonitors(const SaverSession& session)
 bool PlacePointer(POINT at)
 {
     // The X pointer (the X screen's origin is the virtual screen's top-left
-    // corner), and Wine's record of it.
+    // corner); the system's record of it follows.
     if (Xdotool("mousemove " + std::to_string(at.x - GetSystemMetrics(SM_XVIRTUALSCREEN)) + " " +
                 std::to_string(at.y - GetSystemMetrics(SM_YVIRTUALSCREEN))) != 0)
         return false;
     POINT cursor = {};
-    for (DWORD start = GetTickCount(); GetTickCount() - start < 5000; Sleep(kPollMs)) {
-        SetCursorPos(at.x, at.y);
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 5000; Sleep(kPollMs))
         if (GetCursorPos(&cursor) && cursor.x == at.x && cursor.y == at.y)
             return true;
-    }
     return false;
 }
 
