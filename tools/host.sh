@@ -19,6 +19,14 @@ linux32_loader=/lib/ld-linux.so.2
 # True when the given Wine loader starts on this machine.
 wine_starts() { "$1" --version >/dev/null 2>&1; }
 
+# Why 32-bit Wine does not start here: 32-bit programs are refused (their
+# loader is there and will not run: "Exec format error", or an empty file in
+# without_32bit's namespace), or else 32-bit Wine itself is missing.
+wine32_missing_reason() {
+  "$linux32_loader" --version >/dev/null 2>&1
+  if [ $? = 126 ]; then echo "32-bit programs do not run here"; else echo "32-bit Wine does not start here"; fi
+}
+
 # The Wine loader for a Windows architecture (i686 or x86_64).
 wine_loader() {
   case $1 in
