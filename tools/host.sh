@@ -91,95 +91,22 @@ start_x_server() {
   export DISPLAY=:$(head -n 1 "$dir/display")
 }
 
-# Writes the configuration of a real X server (Xorg with the dummy driver) to
-# FILE: one 1024x768 monitor offering the modes the saver switches to; with
-# right or left, two monitors, the 800x600 primary (DUMMY0) and a 1024x768
-# second head (DUMMY1) on that side of it.
-#   write_xorg_config FILE [right|left]
-write_xorg_config() {
-  local file=$1 side=${2:-} placement=RightOf
-  case $side in
-    "") cat >"$file" <<'EOF'
-Section "Device"
-  Identifier "dummy"
-  Driver "dummy"
-  VideoRam 256000
-EndSection
-Section "Monitor"
-  Identifier "monitor"
-  HorizSync 5.0-1000.0
-  VertRefresh 5.0-200.0
-  Modeline "1024x768" 65.00 1024 1048 1184 1344 768 771 777 806 -hsync -vsync
-  Modeline "800x600" 40.00 800 840 968 1056 600 601 605 628 +hsync +vsync
-  Modeline "640x480" 25.175 640 656 752 800 480 490 492 525 -hsync -vsync
-EndSection
-Section "Screen"
-  Identifier "screen"
-  Device "dummy"
-  Monitor "monitor"
-  DefaultDepth 24
-  SubSection "Display"
-    Depth 24
-    Modes "1024x768" "800x600" "640x480"
-  EndSubSection
-EndSection
-EOF
-      ;;
-    right|left) [ "$side" = left ] && placement=LeftOf
-      cat >"$file" <<EOF
-Section "ServerFlags"
-  Option "AutoAddDevices" "false"
-  Option "AutoAddGPU" "false"
-  Option "DontVTSwitch" "true"
-EndSection
-Section "Device"
-  Identifier "dummy"
-  Driver "dummy"
-  VideoRam 131072
-  Option "Monitor-DUMMY0" "primary"
-  Option "Monitor-DUMMY1" "second"
-EndSection
-Section "Monitor"
-  Identifier "primary"
-  HorizSync 5.0-1000.0
-  VertRefresh 5.0-200.0
-  Option "PreferredMode" "800x600"
-  Option "Primary" "true"
-EndSection
-Section "Monitor"
-  Identifier "second"
-  HorizSync 5.0-1000.0
-  VertRefresh 5.0-200.0
-  Option "Enable" "true"
-  Option "PreferredMode" "1024x768"
-  Option "$placement" "DUMMY0"
-EndSection
-Section "Screen"
-  Identifier "screen"
-  Device "dummy"
-  Monitor "primary"
-  DefaultDepth 24
-  SubSection "Display"
-    Depth 24
-    Modes "800x600" "640x480" "1024x768"
-  EndSubSection
-EndSection
-Section "ServerLayout"
-  Identifier "layout"
-  Screen "screen"
-EndSection
-EOF
-      ;;
-    *) echo "host: no monitor placement $side (right or left)" >&2; return 2 ;;
-  esac
-}
-
-# Starts Xorg with the dummy driver, its configuration and log in DIR
-# (write_xorg_config's monitors), and exports DISPLAY as start_x_server does.
+# Starts Xorg with the dummy driver, its configuration and log in DIR, and
+# exports DISPLAY as start_x_server does: one 1024x768 monitor offering the
+# modes the saver switches to (tests/harness/xorg-one-head.conf); with right
+# or left, two monitors, the 800x600 primary (DUMMY0) and a 1024x768 second
+# head (DUMMY1) on that side of it (xorg-two-heads.conf, the side filled in).
 #   start_xorg DIR [right|left]
 start_xorg() {
-  write_xorg_config "$1/xorg.conf" "${2:-}" || return
-  start_x_server "$1" xorg -config "$1/xorg.conf" -logfile "$1/xorg.log" -novtswitch -sharevts
+  local dir=$1 side=${2:-} configs
+  configs=$(dirname "${BASH_SOURCE[0]}")/../tests/harness
+  case $side in
+    "") cp "$configs/xorg-one-head.conf" "$dir/xorg.conf" ;;
+    right) sed 's/@SIDE@/RightOf/' "$configs/xorg-two-heads.conf" >"$dir/xorg.conf" ;;
+    left) sed 's/@SIDE@/LeftOf/' "$configs/xorg-two-heads.conf" >"$dir/xorg.conf" ;;
+    *) echo "host: no monitor placement $side (right or left)" >&2; return 2 ;;
+  esac || return
+  start_x_server "$dir" xorg -config "$dir/xorg.conf" -logfile "$dir/xorg.log" -novtswitch -sharevts
 }
 
 # Stops the X server start_x_server started, if any.
