@@ -101,11 +101,12 @@ write_reduced_sources() {
   printf 'Package: *\nPin: origin *\nPin-Priority: 1001\n' >"$scratch/preferences/reduced.pref"
 }
 
-# The key line of the last failed install: the first unmet dependency, else
-# the first error.
+# The key line of the last failed install: 32-bit Wine's unmet dependency,
+# else the first one, else the first error.
 install_error() {
-  grep -m1 -E '^ [^ ].* : (Depends|PreDepends|Breaks|Conflicts):' "$scratch/install.log" ||
-    grep -m1 '^E: ' "$scratch/install.log" || echo "apt-get install failed"
+  { grep -m1 -E '^ (wine32|libwine):i386 : ' "$scratch/install.log" ||
+      grep -m1 -E '^ [^ ].* : (Depends|PreDepends|Breaks|Conflicts):' "$scratch/install.log" ||
+      grep -m1 '^E: ' "$scratch/install.log" || echo "apt-get install failed"; } | sed 's/^ *//'
 }
 
 # shellcheck disable=SC2086
