@@ -19,6 +19,14 @@ linux32_loader=/lib/ld-linux.so.2
 # True when the given Wine loader starts on this machine.
 wine_starts() { "$1" --version >/dev/null 2>&1; }
 
+# Why 32-bit Wine does not start here: 32-bit programs are refused (their
+# loader is there and will not run: "Exec format error", or an empty file in
+# without_32bit's namespace), or else 32-bit Wine itself is missing.
+wine32_missing_reason() {
+  "$linux32_loader" --version >/dev/null 2>&1
+  if [ $? = 126 ]; then echo "32-bit programs do not run here"; else echo "32-bit Wine does not start here"; fi
+}
+
 # The Wine loader for a Windows architecture (i686 or x86_64).
 wine_loader() {
   case $1 in
@@ -83,100 +91,26 @@ start_x_server() {
   export DISPLAY=:$(head -n 1 "$dir/display")
 }
 
-# Writes the configuration of a real X server (Xorg with the dummy driver) to
-# FILE: one 1024x768 monitor offering the modes the saver switches to; with
-# right or left, two monitors, the 800x600 primary (DUMMY0) and a 1024x768
-# second head (DUMMY1) on that side of it; with below, two 800x600 monitors,
-# the second under the primary.
-#   write_xorg_config FILE [right|left|below]
-write_xorg_config() {
-  local file=$1 side=${2:-} placement=RightOf second_mode=1024x768
-  case $side in
-    "") cat >"$file" <<'EOF'
-Section "Device"
-  Identifier "dummy"
-  Driver "dummy"
-  VideoRam 256000
-EndSection
-Section "Monitor"
-  Identifier "monitor"
-  HorizSync 5.0-1000.0
-  VertRefresh 5.0-200.0
-  Modeline "1024x768" 65.00 1024 1048 1184 1344 768 771 777 806 -hsync -vsync
-  Modeline "800x600" 40.00 800 840 968 1056 600 601 605 628 +hsync +vsync
-  Modeline "640x480" 25.175 640 656 752 800 480 490 492 525 -hsync -vsync
-EndSection
-Section "Screen"
-  Identifier "screen"
-  Device "dummy"
-  Monitor "monitor"
-  DefaultDepth 24
-  SubSection "Display"
-    Depth 24
-    Modes "1024x768" "800x600" "640x480"
-  EndSubSection
-EndSection
-EOF
-      ;;
-    right|left|below)
-      case $side in
-        left) placement=LeftOf ;;
-        below) placement=Below second_mode=800x600 ;;
-      esac
-      cat >"$file" <<EOF
-Section "ServerFlags"
-  Option "AutoAddDevices" "false"
-  Option "AutoAddGPU" "false"
-  Option "DontVTSwitch" "true"
-EndSection
-Section "Device"
-  Identifier "dummy"
-  Driver "dummy"
-  VideoRam 131072
-  Option "Monitor-DUMMY0" "primary"
-  Option "Monitor-DUMMY1" "second"
-EndSection
-Section "Monitor"
-  Identifier "primary"
-  HorizSync 5.0-1000.0
-  VertRefresh 5.0-200.0
-  Option "PreferredMode" "800x600"
-  Option "Primary" "true"
-EndSection
-Section "Monitor"
-  Identifier "second"
-  HorizSync 5.0-1000.0
-  VertRefresh 5.0-200.0
-  Option "Enable" "true"
-  Option "PreferredMode" "$second_mode"
-  Option "$placement" "DUMMY0"
-EndSection
-Section "Screen"
-  Identifier "screen"
-  Device "dummy"
-  Monitor "primary"
-  DefaultDepth 24
-  SubSection "Display"
-    Depth 24
-    Modes "800x600" "640x480" "1024x768"
-  EndSubSection
-EndSection
-Section "ServerLayout"
-  Identifier "layout"
-  Screen "screen"
-EndSection
-EOF
-      ;;
-    *) echo "host: no monitor placement $side (right, left or below)" >&2; return 2 ;;
-  esac
-}
-
-# Starts Xorg with the dummy driver, its configuration and log in DIR
-# (write_xorg_config's monitors), and exports DISPLAY as start_x_server does.
+# Starts Xorg with the dummy driver, its configuration and log in DIR, and
+# exports DISPLAY as start_x_server does: one 1024x768 monitor offering the
+# modes the saver switches to (tests/harness/xorg-one-head.conf); with right
+# or left, two monitors, the 800x600 primary (DUMMY0) and a 1024x768 second
+# head (DUMMY1) on that side of it; with below, a second 800x600 head under
+# the primary (xorg-two-heads.conf, the side and the second mode filled in).
 #   start_xorg DIR [right|left|below]
 start_xorg() {
-  write_xorg_config "$1/xorg.conf" "${2:-}" || return
-  start_x_server "$1" xorg -config "$1/xorg.conf" -logfile "$1/xorg.log" -novtswitch -sharevts
+  local dir=$1 side=${2:-} configs
+  configs=$(dirname "${BASH_SOURCE[0]}")/../tests/harness
+  # Fills in the second head's side and mode.
+  two_heads() { sed "s/@SIDE@/$1/; s/@SECOND_MODE@/$2/" "$configs/xorg-two-heads.conf" >"$dir/xorg.conf"; }
+  case $side in
+    "") cp "$configs/xorg-one-head.conf" "$dir/xorg.conf" ;;
+    right) two_heads RightOf 1024x768 ;;
+    left) two_heads LeftOf 1024x768 ;;
+    below) two_heads Below 800x600 ;;
+    *) echo "host: no monitor placement $side (right, left or below)" >&2; return 2 ;;
+  esac || return
+  start_x_server "$dir" xorg -config "$dir/xorg.conf" -logfile "$dir/xorg.log" -novtswitch -sharevts
 }
 
 # Stops the X server start_x_server started, if any.

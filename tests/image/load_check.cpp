@@ -144,12 +144,12 @@ namespace {
     // loader's shows on every call.
     ResourceCounts before = CountResources();
     ::testing::AssertionResult refused = RefusesOnce(path, text);
-    ResourceCounts after = CountResources();
+    ResourceCounts after = CountResourcesOnceBackTo(before);
     if (refused && !(before == after)) {
         std::string first = Describe(before) + " -> " + Describe(after);
         before = CountResources();
         refused = RefusesOnce(path, text);
-        after = CountResources();
+        after = CountResourcesOnceBackTo(before);
         if (refused && !(before == after))
             return ::testing::AssertionFailure() << "left behind: " << first << ", again "
                                                  << Describe(before) << " -> " << Describe(after);

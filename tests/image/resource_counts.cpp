@@ -131,3 +131,12 @@ ResourceCounts CountResources()
 {
     return ResourceCounts{CountGdiObjects(), CountHandles(), CountMappedViews()};
 }
+
+ResourceCounts CountResourcesOnceBackTo(const ResourceCounts& before)
+{
+    const DWORD start = GetTickCount();
+    ResourceCounts now = CountResources();
+    for (; !(now == before) && GetTickCount() - start < 5000; now = CountResources())
+        Sleep(10);
+    return now;
+}

@@ -28,7 +28,8 @@
 #   SAVER_MODULE_PREFIX, a command the daemon runs the module through (to see
 #   this test fail on a module that misbehaves)
 set -uo pipefail
-source "$(dirname "$0")/../../tools/host.sh"
+tests=$(cd "$(dirname "$0")" && pwd)
+source "$tests/../../tools/host.sh"
 mode=$1 build=$(cd "$2" && pwd) heads=${3:-}
 timeout=${SAVER_TIMEOUT:-60}
 python=/usr/bin/python3
@@ -109,47 +110,17 @@ else
   start_x_server "$run" xvfb -screen 0 1024x768x24 -ac || fail "Xvfb did not start"
 fi
 
-# Screenshot of the whole screen into $run/$1.png.
-shoot() { timeout "$timeout" import -window root "$run/$1.png" 2>/dev/null; }
+# Screenshot of the whole screen into $run/$1.png; one that cannot be taken
+# fails the test (a check that a picture lacks something must not pass on no
+# picture).
+shoot() { timeout "$timeout" import -window root "$run/$1.png" 2>/dev/null || fail "no screenshot of the screen"; }
 
-# Looks at rectangles of a screenshot: look.py FILE TEST X,Y,W,H... is true
-# when every rectangle passes TEST: scene, the lit scene (many pixels off
-# black and the model's green-yellow skin); whole, the scene with lit pixels
-# in each of the rectangle's 4 x 4 parts (the sky fills it); dark, every
-# pixel black; text, white text pixels (the frame rate's 6 x 13 glyphs).
-cat >"$run/look.py" <<'PY'
-import sys
-from PIL import Image, ImageMath
-image = Image.open(sys.argv[1]).convert("RGB")
-test, passed = sys.argv[2], True
-# Counts the pixels where the expression of r, g and b holds, in the box.
-def count(expression, channels, box=None):
-    mask = ImageMath.eval(expression, dict(zip("rgb", channels))).convert("L")
-    return mask.crop(box).histogram()[1] if box else mask.histogram()[1]
-for rectangle in sys.argv[3:]:
-    x, y, width, height = map(int, rectangle.split(","))
-    channels = image.crop((x, y, x + width, y + height)).split()
-    area = width * height
-    lit = count("r + g + b > 60", channels)
-    skin = count("(g > 90) & (g > b + 50) & (r > b)", channels)
-    white = count("min(min(r, g), b) >= 250", channels)
-    parts = [count("r + g + b > 60", channels, (i % 4 * width // 4, i // 4 * height // 4,
-                                                (i % 4 + 1) * width // 4, (i // 4 + 1) * height // 4))
-             for i in range(16)]
-    brightest = max(channel.getextrema()[1] for channel in channels)
-    print(f"{rectangle}: lit pixels {lit}, model-coloured {skin}, least lit part {min(parts)}, "
-          f"white {white}, brightest channel {brightest}")
-    scene = lit > area / 40 and skin > area / 400
-    passed &= {"scene": scene, "whole": scene and min(parts) > area / 8000,
-               "dark": brightest == 0, "text": white >= 60}[test]
-sys.exit(0 if passed else 1)
-PY
-# True when a fresh screenshot passes look.py's test in every rectangle
-# given (the whole screen without one).
+# True when a fresh screenshot passes look.py's test (scene, lit, whole, dark
+# or text) in every rectangle given (the whole screen without one).
 looks() {
   local test=$1
   shift
-  shoot first && "$python" "$run/look.py" "$run/first.png" "$test" "${@:-0,0,$screen_size}"
+  shoot first && "$python" "$tests/look.py" "$run/first.png" "$test" "${@:-0,0,$screen_size}"
 }
 screen_size=$(xdpyinfo | awk '/dimensions:/ { sub("x", ",", $2); print $2 }')
 scene_shown() { looks scene "$@"; }
@@ -166,46 +137,8 @@ fi
 # are three (each over a second).
 frame_rates() { [ -s "$1/fps" ] && [ "$(wc -l <"$1/fps")" -ge 3 ] && cat "$1/fps"; }
 
-# Plain X windows for the program to draw into (black, the default visual,
-# mapped), and client messages to its window, from a helper beside the test:
-# ask COMMAND sets $answer. The commands: window X Y WIDTH HEIGHT (its id),
-# destroy ID, resize ID WIDTH HEIGHT, send ID TYPE ATOM (a client message of
-# type TYPE carrying ATOM).
-cat >"$run/windows.py" <<'PY'
-import ctypes, sys
-from ctypes import c_int, c_long, c_ulong, c_void_p
-x11 = ctypes.CDLL("libX11.so.6")
-x11.XOpenDisplay.restype = c_void_p
-for name in "XDefaultRootWindow", "XCreateSimpleWindow", "XInternAtom":
-    getattr(x11, name).restype = c_ulong
-display = c_void_p(x11.XOpenDisplay(None))
-root = c_ulong(x11.XDefaultRootWindow(display))
-class Message(ctypes.Structure):  # an XClientMessageEvent as long as an XEvent
-    _fields_ = [("type", c_int), ("serial", c_ulong), ("send_event", c_int), ("display", c_void_p),
-                ("window", c_ulong), ("message_type", c_ulong), ("format", c_int),
-                ("data", c_long * 5), ("pad", c_long * 12)]
-for line in sys.stdin:
-    command, *args = line.split()
-    answer = "ok"
-    if command == "window":
-        window = x11.XCreateSimpleWindow(display, root, *(c_int(int(a)) for a in args), 0,
-                                         c_ulong(0), c_ulong(0))
-        x11.XMapWindow(display, c_ulong(window))
-        answer = hex(window)
-    else:
-        window = c_ulong(int(args[0], 0))
-    if command == "destroy":
-        x11.XDestroyWindow(display, window)
-    elif command == "resize":
-        x11.XResizeWindow(display, window, *(c_int(int(a)) for a in args[1:]))
-    elif command == "send":
-        atoms = [x11.XInternAtom(display, name.encode(), 0) for name in args[1:]]
-        message = Message(type=33, window=window, message_type=atoms[0], format=32)
-        message.data[0] = atoms[1]
-        x11.XSendEvent(display, window, 0, c_long(0), ctypes.byref(message))
-    x11.XSync(display, 0)
-    print(answer, flush=True)
-PY
+# Plain X windows for the program to draw into, and client messages to its
+# window, from a helper beside the test (windows.py): ask COMMAND sets $answer.
 ask() {
   echo "$*" >&"${windows[1]}" && read -r -t "$timeout" answer <&"${windows[0]}" ||
     fail "the window helper did not answer $*"
@@ -223,7 +156,7 @@ ended_quietly() {
 
 if [ "$mode" = window ]; then
   program=$build/libexec/xscreensaver/opengl-saver
-  coproc windows { "$python" "$run/windows.py"; }
+  coproc windows { "$python" "$tests/windows.py"; }
   # In its own window, at 0,0 without a window manager; an XSCREENSAVER_WINDOW
   # that is no window id is ignored.
   XSCREENSAVER_WINDOW=0x0x1f "$program" &
@@ -232,10 +165,13 @@ if [ "$mode" = window ]; then
   window=$(xdotool search --name '^3D OpenGL Screen Saver$') || fail "no window titled 3D OpenGL Screen Saver"
   wait_for scene_moved || fail "the scene did not move"
   # A client message of another type carrying WM_DELETE_WINDOW, then a resize
-  # to the whole screen: the scene filling it shows both were read.
+  # to the whole screen: the scene filling it shows both were read. The sky
+  # beyond the old 800 x 600 shows the new size was taken (an old viewport
+  # never lights it); then the whole screen, once.
   ask send "$window" WM_CHANGE_STATE WM_DELETE_WINDOW
   ask resize "$window" ${screen_size/,/ }
-  wait_for looks whole || fail "the scene did not follow the resize after a WM_CHANGE_STATE message"
+  wait_for looks lit 800,0,224,768 0,0,800,168 && looks whole ||
+    fail "the scene did not follow the resize after a WM_CHANGE_STATE message"
   echo "a WM_CHANGE_STATE message carrying WM_DELETE_WINDOW ignored"
   kill -TERM "$saver_pid"
   wait_child "$saver_pid" "the program"
@@ -276,11 +212,13 @@ if [ "$mode" = window ]; then
 
   # Its window destroyed at the default delay and with -delay 0, where the
   # swap mostly fails on the gone window before its DestroyNotify is read.
+  # Given windows lie below the program's own 800 x 600 one, which must not
+  # light them.
   for delay in "" "" "" "-delay 0" "-delay 0" "-delay 0"; do
-    ask window 0 0 320 240
+    ask window 0 604 320 160
     "$program" -window-id "$answer" $delay 2>"$run/given.stderr" &
     given_pid=$!
-    wait_for scene_shown 0,0,320,240 || fail "the scene did not appear in window $answer"
+    wait_for scene_shown 0,604,320,160 || fail "the scene did not appear in window $answer"
     ask destroy "$answer"
     ended_quietly "$given_pid" "${delay:-the default delay}"
   done
@@ -289,22 +227,28 @@ if [ "$mode" = window ]; then
 
   # The window XSCREENSAVER_WINDOW names, without -window-id; with it, the
   # window -window-id names and not the other.
-  ask window 0 0 320 240 && first=$answer
-  ask window 340 0 320 240 && second=$answer
-  ask window 680 0 320 240 && third=$answer
+  ask window 0 604 320 160 && first=$answer
+  ask window 340 604 320 160 && second=$answer
+  ask window 680 604 320 160 && third=$answer
   XSCREENSAVER_WINDOW=$third "$program" &
   saver_pid=$!
-  wait_for scene_shown 680,0,320,240 || fail "the scene did not appear in the window XSCREENSAVER_WINDOW names"
+  wait_for scene_shown 680,604,320,160 || fail "the scene did not appear in the window XSCREENSAVER_WINDOW names"
   kill -TERM "$saver_pid"
   wait_child "$saver_pid" "the program"
   XSCREENSAVER_WINDOW=$second "$program" -window-id "$first" &
   saver_pid=$!
-  wait_for scene_shown 0,0,320,240 || fail "the scene did not appear in the window -window-id names"
-  looks dark 340,0,320,240 || fail "drawn into the window XSCREENSAVER_WINDOW names, not -window-id's"
+  wait_for scene_shown 0,604,320,160 || fail "the scene did not appear in the window -window-id names"
+  looks dark 340,604,320,160 || fail "drawn into the window XSCREENSAVER_WINDOW names, not -window-id's"
   kill -TERM "$saver_pid"
   wait_child "$saver_pid" "the program"
   saver_pid=""
   echo "drawn into the window XSCREENSAVER_WINDOW names, unless -window-id names another"
+  # An X error while its window exists (one it cannot draw into): Xlib's
+  # report and exit status 1.
+  ask window 0 604 320 160 input-only
+  run_briefly "$program" -window-id "$answer"
+  [ $status = 1 ] && grep -q '^X Error of failed request' "$run/stderr" ||
+    { cat "$run/stderr"; fail "exit status $status on an X error, want 1 and Xlib's report"; }
 
   # A copy of the program with its pictures, one of them missing or damaged;
   # the options every module takes and an XSCREENSAVER_WINDOW that is no
@@ -420,45 +364,7 @@ wait_for scene_moved || fail "the scene did not move"
 
 # The windows on the screen made by the module's connections (X-Resource
 # names each connection's process): none, it draws in the daemon's window.
-"$python" - $pids <<'PY' || fail "the module made a window of its own"
-import ctypes, sys
-x11 = ctypes.CDLL("libX11.so.6")
-xres = ctypes.CDLL("libXRes.so.1")
-class ClientIdQuery(ctypes.Structure):
-    _fields_ = [("client", ctypes.c_ulong), ("mask", ctypes.c_uint)]
-class Value(ctypes.Structure):
-    _fields_ = [("query", ClientIdQuery), ("length", ctypes.c_long), ("value", ctypes.c_void_p)]
-class Client(ctypes.Structure):
-    _fields_ = [("resource_base", ctypes.c_ulong), ("resource_mask", ctypes.c_ulong)]
-x11.XOpenDisplay.restype = ctypes.c_void_p
-x11.XDefaultRootWindow.restype = ctypes.c_ulong
-x11.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
-x11.XQueryTree.argtypes = [ctypes.c_void_p, ctypes.c_ulong] + [ctypes.c_void_p] * 4
-xres.XResGetClientPid.argtypes = [ctypes.POINTER(Value)]
-display = x11.XOpenDisplay(None)
-PID_MASK = 1 << 1
-query, count, values = ClientIdQuery(0, PID_MASK), ctypes.c_long(), ctypes.POINTER(Value)()
-if xres.XResQueryClientIds(ctypes.c_void_p(display), 1, ctypes.byref(query),
-                           ctypes.byref(count), ctypes.byref(values)) != 0:
-    sys.exit("X-Resource does not answer")
-clients, client_count = ctypes.POINTER(Client)(), ctypes.c_int()
-xres.XResQueryClients(ctypes.c_void_p(display), ctypes.byref(client_count), ctypes.byref(clients))
-mask = clients[0].resource_mask
-pids = {int(p) for p in sys.argv[1:]}
-module_bases = {values[i].query.client & ~mask for i in range(count.value)
-                if xres.XResGetClientPid(ctypes.byref(values[i])) in pids}
-if not module_bases:
-    sys.exit("no connection of the module")
-def windows(parent):
-    root, up, children, n = ctypes.c_ulong(), ctypes.c_ulong(), ctypes.POINTER(ctypes.c_ulong)(), ctypes.c_uint()
-    x11.XQueryTree(display, parent, ctypes.byref(root), ctypes.byref(up), ctypes.byref(children), ctypes.byref(n))
-    for i in range(n.value):
-        yield children[i]
-        yield from windows(children[i])
-own = [hex(w) for w in windows(x11.XDefaultRootWindow(display)) if w & ~mask in module_bases]
-print(f"module connections {len(module_bases)}, windows of its own {own or 'none'}")
-sys.exit(1 if own else 0)
-PY
+"$python" "$tests/own_windows.py" $pids || fail "the module made a window of its own"
 
 # SIGTERM, as the daemon stops it, ends the module while its window is still
 # there.
