@@ -164,6 +164,7 @@ protected:
         return WatchSaverUntil(session_, [&] { return Frames() >= count + 3; }, 10000);
     }
 
+    // True while the saver's process runs.
     bool Running()
     {
         return WaitForSingleObject(session_.process.process, 0) == WAIT_TIMEOUT;
@@ -204,14 +205,18 @@ TEST_F(DisplayPower, OffRestsDimmedOrOnDrawsAgain)
     ExpectTeardown("FreeLibrary");
 }
 
+// With the older setting too; and a key pressed while the display is off
+// ends the saver as ever, its context and library let go in order.
 TEST_F(DisplayPower, MonitorPowerSettingOfVistaAndSevenToo)
 {
     StartAndWaitForFrames();
     const size_t frames = ExpectRestWhenOff("monitor");
     Tell("monitor", 1);
     EXPECT_TRUE(FramesComeAfter(frames)) << "no frames once the monitor was on";
+    Tell("monitor", 0);
     SendKey(VK_SPACE);
     EXPECT_EQ(0u, WaitForSaverExit(session_, 15000));
+    ExpectTeardown("FreeLibrary");
 }
 
 // Another setting, or an "off" with fewer than four bytes of data, changes
