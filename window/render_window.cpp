@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "display_mode.h"
+#include "display_power.h"
 #include "gl_driver.h"
 #include "monitor_views.h"
 #include "saver_state.h"
@@ -211,7 +212,7 @@ void DestroyRenderWindow()
 }
 
 // Child created: mode switch, pixel format, context, light and textures,
-// frame timer. The saver window is the child's parent.
+// frame timer, display-power watch. The saver window is the child's parent.
 void CreateGlContext(HWND child)
 {
     renderWindow.childDc = GetDC(child);
@@ -225,11 +226,13 @@ void CreateGlContext(HWND child)
     DriverMakeCurrent(renderWindow.childDc, renderWindow.glContext);
     InitSceneLighting();
     SetTimer(child, kFrameTimer, 0, nullptr);
+    StartDisplayPowerWatch(child, kFrameTimer);
 }
 
-// Child destroyed: timer, context, device context, display mode.
+// Child destroyed: display-power watch, timer, context, device context, display mode.
 void DestroyGlContext(HWND child)
 {
+    StopDisplayPowerWatch();
     KillTimer(child, kFrameTimer);
     DriverMakeCurrent(renderWindow.childDc, nullptr);
     DriverDeleteContext(renderWindow.glContext);
@@ -285,7 +288,8 @@ LRESULT CALLBACK GlChildWindowProc(HWND window, UINT message, WPARAM wParam, LPA
         InvalidateRect(window, nullptr, FALSE);
         return 0;
     case WM_PAINT:
-        PaintFrame(window);
+        if (!SkipFrameWhileDisplayOff(window))
+            PaintFrame(window);
         return 0;
     case WM_ACTIVATE:
     case WM_ACTIVATEAPP:

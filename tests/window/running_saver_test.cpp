@@ -131,6 +131,148 @@ TEST_F(RunningSaver, MouseTravelOverFourPixelsEndsIt)
     ExpectTeardown("exit");
 }
 
+// ---- The display turned off by Windows (Vista and later) while the saver
+// runs. Wine never sends this notification, so these tests deliver it the
+// way Windows does (its data written into the saver's process, the message
+// sent to the window the saver registered). They prove the saver's reaction
+// to the notification, not that Windows sends it. ----
+
+class DisplayPower : public RunningSaver {
+protected:
+    // The saver's processor ticks over the next ms (2.5 s), as it runs on.
+    unsigned long long TicksWhileWatching(DWORD ms = 2500)
+    {
+        unsigned long long before = 0, after = 0;
+        EXPECT_TRUE(SaverProcessorTicks(folder_, &before)) << "no Linux process for " << folder_;
+        WatchSaver(session_, ms);
+        EXPECT_TRUE(SaverProcessorTicks(folder_, &after));
+        return after - before;
+    }
+
+    // Tells the saver's registered window the display's state.
+    void Tell(const char* setting, DWORD state, DWORD dataLength = 4)
+    {
+        std::string said;
+        ASSERT_EQ(0u, SendDisplayPower(session_, setting, state, &said, dataLength)) << said;
+    }
+
+    // Frames drawn so far (buffer swaps).
+    size_t Frames()
+    {
+        return LinesStartingWith(ReadRecorderFile(recorder_), "wglSwapBuffers(").size();
+    }
+
+    // True when frames come again after the count, within ten seconds.
+    bool FramesComeAfter(size_t count)
+    {
+        return WatchSaverUntil(session_, [&] { return Frames() >= count + 3; }, 10000);
+    }
+
+    // True while the saver's process runs.
+    bool Running()
+    {
+        return WaitForSingleObject(session_.process.process, 0) == WAIT_TIMEOUT;
+    }
+
+    // Told the display is off through the setting, the saver goes on running
+    // without a frame, on at most 5 % of the processor time it draws with.
+    // Returns the frame count then.
+    size_t ExpectRestWhenOff(const char* setting)
+    {
+        const unsigned long long drawing = TicksWhileWatching();
+        Tell(setting, 0);
+        const size_t frames = Frames();
+        const unsigned long long resting = TicksWhileWatching();
+        EXPECT_TRUE(Running()) << "the saver ended when told the display is off";
+        EXPECT_EQ(frames, Frames()) << "frames were drawn with the display off";
+        EXPECT_GT(drawing, 50u) << "the saver hardly drew";
+        EXPECT_LE(resting * 20, drawing)
+            << "processor ticks in 2.5 s: " << drawing << " drawing, " << resting << " resting";
+        return frames;
+    }
+};
+
+TEST_F(DisplayPower, OffRestsDimmedOrOnDrawsAgain)
+{
+    StartAndWaitForFrames();
+    size_t frames = ExpectRestWhenOff("console");
+    Tell("console", 2);
+    EXPECT_TRUE(FramesComeAfter(frames)) << "no frames once the display was dimmed";
+    Tell("console", 0);
+    frames = Frames();
+    WatchSaver(session_, 1000);
+    EXPECT_EQ(frames, Frames()) << "frames were drawn with the display off again";
+    Tell("console", 1);
+    EXPECT_TRUE(FramesComeAfter(frames)) << "no frames once the display was on";
+    SendKey(VK_SPACE);
+    EXPECT_EQ(0u, WaitForSaverExit(session_, 15000));
+    ExpectTeardown("FreeLibrary");
+}
+
+// With the older setting too; and a key pressed while the display is off
+// ends the saver as ever, its context and library let go in order.
+TEST_F(DisplayPower, MonitorPowerSettingOfVistaAndSevenToo)
+{
+    StartAndWaitForFrames();
+    const size_t frames = ExpectRestWhenOff("monitor");
+    Tell("monitor", 1);
+    EXPECT_TRUE(FramesComeAfter(frames)) << "no frames once the monitor was on";
+    Tell("monitor", 0);
+    SendKey(VK_SPACE);
+    EXPECT_EQ(0u, WaitForSaverExit(session_, 15000));
+    ExpectTeardown("FreeLibrary");
+}
+
+// Another setting, or an "off" with fewer than four bytes of data, changes
+// nothing: the frames go on, and a key still ends the saver.
+TEST_F(DisplayPower, OtherSettingOrShortDataIsIgnored)
+{
+    StartAndWaitForFrames();
+    size_t frames = Frames();
+    Tell("other", 0);
+    EXPECT_TRUE(FramesComeAfter(frames)) << "another setting stopped the frames";
+    frames = Frames();
+    Tell("console", 0, 3);
+    EXPECT_TRUE(FramesComeAfter(frames)) << "three bytes of data stopped the frames";
+    frames = Frames();
+    Tell("monitor", 0, 0);
+    EXPECT_TRUE(FramesComeAfter(frames)) << "no data stopped the frames";
+    SendKey(VK_SPACE);
+    EXPECT_EQ(0u, WaitForSaverExit(session_, 15000));
+}
+
+// The saver window itself still closes on any power broadcast, this one
+// included: the notification must never be registered on it.
+TEST_F(DisplayPower, SentToTheSaverWindowItStillCloses)
+{
+    StartAndWaitForFrames();
+    std::string said;
+    ASSERT_EQ(0u, SendDisplayPower(session_, "console", 0, &said, 4, "saver")) << said;
+    EXPECT_EQ(0u, WaitForSaverExit(session_, 15000));
+}
+
+// Not a test: the figure for tools/bench.sh (ctest -L benchmark), the
+// saver's processor time a second while drawing and while the display is
+// off, over three rounds of five seconds each.
+class DisplayPowerFigure : public DisplayPower {};
+
+TEST_F(DisplayPowerFigure, ProcessorTimeDrawingAndDisplayOff)
+{
+    StartAndWaitForFrames();
+    unsigned long long drawing = 0, resting = 0;
+    for (int round = 0; round < 3; ++round) {
+        drawing += TicksWhileWatching(5000);
+        Tell("console", 0);
+        resting += TicksWhileWatching(5000);
+        Tell("console", 1);
+    }
+    SendKey(VK_SPACE);
+    EXPECT_EQ(0u, WaitForSaverExit(session_, 15000));
+    // Linux counts 100 ticks a second: ticks a second are percent of a core.
+    printf("result drawing_ticks_per_s=%.1f off_ticks_per_s=%.1f\n", drawing / 15.0,
+           resting / 15.0);
+}
+
 // The standalone driver lacks one entry: the load fails and the saver ends
 // with 0 without a box, a GL call, a GL child or a log.
 TEST(FailedDriverLoad, EndsQuietlyBeforeAnyGlCall)

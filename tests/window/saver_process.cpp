@@ -441,3 +441,97 @@ void SendKey(WORD virtualKey)
     inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
     SendInput(2, inputs, sizeof(INPUT));
 }
+
+DWORD SendDisplayPower(const SaverSession& session, const std::string& setting, DWORD value,
+                       std::string* said, DWORD dataLength, const std::string& target)
+{
+    // The sender's output goes to a file of the run folder.
+    const std::string output = RunDirPath("display-power-sender.txt");
+    SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
+    HANDLE file = CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    std::string command = "\"" + ProgramFolder() + "display_power_sender.exe\" " +
+                          std::to_string(session.processId) + " " + setting + " " +
+                          std::to_string(value) + " " + std::to_string(dataLength) + " " + target;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = file;
+    PROCESS_INFORMATION info = {};
+    DWORD status = STILL_ACTIVE;
+    if (CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                       &info)) {
+        CloseHandle(info.hThread);
+        ChildProcess sender = {info.hProcess, info.dwProcessId};
+        status = WaitChild(sender, 20000);
+    }
+    CloseHandle(file);
+    if (!ReadFileBytes(output, said))
+        said->clear();
+    return status;
+}
+
+// The last parts of a Windows or Unix path, lower case with backslashes:
+// "run\folder\opengl.scr" for three.
+static std::string PathTail(const std::string& path, int parts)
+{
+    std::string tail = path;
+    size_t at = tail.size();
+    for (int i = 0; i < parts && at != std::string::npos && at > 0; ++i)
+        at = tail.find_last_of("\\/", at - 1);
+    if (at != std::string::npos)
+        tail = tail.substr(at + 1);
+    for (char& c : tail)
+        c = c == '/' ? '\\' : c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    return tail;
+}
+
+// The Linux process id whose program is "<folder>\opengl.scr", or "".
+static std::string LinuxProcessOf(const std::string& folder)
+{
+    const std::string program = PathTail(folder + "\\opengl.scr", 3);
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA("Z:\\proc\\*", &entry);
+    if (search == INVALID_HANDLE_VALUE)
+        return "";
+    std::string found;
+    do {
+        std::string pid = entry.cFileName;
+        if (pid.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        std::string commandLine;
+        if (!ReadFileBytes("Z:\\proc\\" + pid + "\\cmdline", &commandLine))
+            continue;
+        // The first argument is the program.
+        std::string first = commandLine.substr(0, commandLine.find('\0'));
+        if (first.size() >= program.size() && PathTail(first, 3) == program)
+            found = pid;
+    } while (found.empty() && FindNextFileA(search, &entry));
+    FindClose(search);
+    return found;
+}
+
+bool SaverProcessorTicks(const std::string& folder, unsigned long long* ticks)
+{
+    std::string pid = LinuxProcessOf(folder);
+    std::string stat;
+    if (pid.empty() || !ReadFileBytes("Z:\\proc\\" + pid + "\\stat", &stat))
+        return false;
+    // After "pid (name)": state is field 3, utime field 14, stime field 15.
+    size_t close = stat.rfind(')');
+    if (close == std::string::npos)
+        return false;
+    std::istringstream fields(stat.substr(close + 1));
+    std::string field;
+    unsigned long long user = 0, system = 0;
+    for (int number = 3; number <= 15 && fields >> field; ++number) {
+        if (number == 14)
+            user = std::strtoull(field.c_str(), nullptr, 10);
+        if (number == 15)
+            system = std::strtoull(field.c_str(), nullptr, 10);
+    }
+    if (!fields)
+        return false;
+    *ticks = user + system;
+    return true;
+}

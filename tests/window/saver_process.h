@@ -140,3 +140,19 @@ double ProcessAge(HANDLE process);
 
 // A key pressed and released through the system's input queue.
 void SendKey(WORD virtualKey);
+
+// Tells the saver the display's power state as Windows does, through the
+// program display_power_sender beside the test: setting "console", "monitor"
+// or "other", the DWORD value (0 off, 1 on, 2 dimmed), the DataLength
+// written, and the target window ("registered": the saver's message-only
+// window; "saver": the saver window). Returns the sender's exit status (0
+// when the message was answered) and its output in *said.
+DWORD SendDisplayPower(const SaverSession& session, const std::string& setting, DWORD value,
+                       std::string* said, DWORD dataLength = 4,
+                       const std::string& target = "registered");
+
+// The processor time the saver's Linux process has used, all its threads
+// (user and system clock ticks from /proc/PID/stat through Wine's drive Z:);
+// false when its process cannot be found or read. The process is the one
+// whose program is the copy of opengl.scr in folder (of MakeSaverFolder).
+bool SaverProcessorTicks(const std::string& folder, unsigned long long* ticks);

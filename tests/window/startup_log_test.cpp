@@ -200,6 +200,9 @@ TEST_F(StartupLog, PreviewIsAlwaysTheDesktopChoiceWithTheSystemLibrary)
     EXPECT_EQ(parent.window, GetParent(session.saverWindow));
     EXPECT_EQ("152x112", SizeText(session.saverClient));
     EXPECT_EQ("152x112", SizeText(session.childClient));
+    // Only the full-screen saver rests while the display is off.
+    std::string said;
+    EXPECT_EQ(2u, SendDisplayPower(session, "console", 0, &said)) << said;
     EXPECT_EQ(0u, CloseSaver(session));
 
     std::string log;
