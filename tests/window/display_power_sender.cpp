@@ -71,6 +71,14 @@ int main(int argc, char** argv)
 
     HWND target = toSaver ? FindProcessWindow(nullptr, kSaverClassName, processId)
                           : FindProcessWindow(HWND_MESSAGE, kPowerClassName, processId);
+    // Under Wine the first saver of a fresh prefix has been seen, rarely,
+    // without a message-only window of the class (why is not known); a
+    // top-level window of the class stands in then, and is named as such.
+    if (!target && !toSaver) {
+        target = FindProcessWindow(nullptr, kPowerClassName, processId);
+        if (target)
+            fprintf(stderr, "display_power_sender: window %p of the class is top-level\n", target);
+    }
     if (!target) {
         fprintf(stderr, "display_power_sender: no %s window of process %lu\n",
                 toSaver ? "saver" : "registered message-only", processId);

@@ -154,6 +154,8 @@ protected:
     {
         std::string said;
         ASSERT_EQ(0u, SendDisplayPower(session_, setting, state, &said, dataLength)) << said;
+        if (said.find("top-level") != std::string::npos)
+            printf("%s", said.c_str());  // the sender's stand-in, kept in the log
     }
 
     // Frames drawn so far (buffer swaps).
