@@ -91,6 +91,19 @@ for size in 1024 640; do
   done
 done
 
+# Two monitors side by side (800 x 600 and 1024 x 768): the saver drawing a
+# whole scene on each monitor against one scene spanning both, as a system
+# without the monitor functions draws it; in turns, SECONDS each.
+declare -A heads
+for round in 1 2 3; do
+  for kind in desktop spanning; do
+    out=$log/two-heads-$kind-$round.txt
+    SAVER_TIMEOUT=$((seconds + 90)) "$run" --xorg-two-heads right --pictures "$pictures" -- \
+      "$bin/window_bench.exe" saver $kind "$seconds" 0 self >"$out" 2>&1
+    heads[$kind]="${heads[$kind]:-} $(value fps "$out")"
+  done
+done
+
 size32=$(stat -c %s "$top/build/i686/bin/opengl.scr" 2>/dev/null)
 size64=$(stat -c %s "$top/build/x86_64/bin/opengl.scr" 2>/dev/null)
 
@@ -117,6 +130,8 @@ row "  of it DirectDrawCreate (640x480), ms" "$s" "$e" "" "(reported)" ""
 s=$(median ${paint_at[saver1024]}) p=$(median ${pictures_at[saver1024]}) e=$(median ${paint_at[empty1024]})
 row "  first paint begins (1024x768), ms" "$s" "$e" "" "(reported)" ""
 row "  saver: first picture opened (1024x768), ms" "$p" "" "" "(reported)" ""
+s=$(mean ${heads[desktop]}) e=$(mean ${heads[spanning]}) r=$(ratio "$s" "$e")
+row "frames/s two heads, a scene a monitor (vs one spanning)" "$s" "$e" "$r" ">= 0.95" "$(check "$r" 0.95 '>=')"
 row "frames/s DrawSceneFrame+swap 1024x768 (vs clear+swap)" "" "" "$scene_ratio" "(reported)" ""
 for part in model "far stars" "near stars" cloud; do
   row "ms a frame's $part adds, 1024x768 tight loop" "$(part_ms "$part")" "" "" "(reported)" ""

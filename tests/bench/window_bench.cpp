@@ -2,7 +2,9 @@
 // an empty window driven the same way. Each run is one process:
 //   window_bench saver RESOLUTION SECONDS INTERVAL self|key
 //     runs the saver's full-screen mode from the product's own libraries
-//     (resolution "desktop" or "640"); frames are counted at the buffer swap.
+//     (resolution "desktop" or "640", or "spanning": the desktop size as a
+//     system without the monitor functions draws it, one scene spanning every
+//     monitor); frames are counted at the buffer swap.
 //     "self" closes it after SECONDS; "key" prints "waiting for a key" then and
 //     lets input close it (for the soak run). Every INTERVAL seconds (0: never)
 //     a line with the working set, GDI objects, handles and windows.
@@ -25,6 +27,8 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+
+#include <memory>
 
 #include "import_hook.h"
 #include "resource_counts.h"
@@ -225,9 +229,31 @@ void StoreResolution(DWORD resolution)
 }
 
 // The saver's full-screen mode, as opengl.scr /s runs it.
+typedef FARPROC(WINAPI* GetProcAddressProc)(HMODULE, LPCSTR);
+GetProcAddressProc realGetProcAddress;
+
+// GetProcAddress as Windows 95 and NT 4 answer it for the monitor functions.
+FARPROC WINAPI GetProcAddressWithoutMonitors(HMODULE module, LPCSTR name)
+{
+    if (HIWORD(reinterpret_cast<UINT_PTR>(name)) &&
+        (strcmp(name, "EnumDisplayMonitors") == 0 || strcmp(name, "GetMonitorInfoA") == 0))
+        return nullptr;
+    return realGetProcAddress(module, name);
+}
+
 int RunSaver(const char* resolution)
 {
     StoreResolution(strcmp(resolution, "640") == 0 ? 1013 : 1012);
+    std::unique_ptr<ImportHook> getProcAddress;
+    if (strcmp(resolution, "spanning") == 0) {
+        getProcAddress.reset(new ImportHook("kernel32.dll", "GetProcAddress",
+                                            reinterpret_cast<void*>(GetProcAddressWithoutMonitors)));
+        realGetProcAddress = reinterpret_cast<GetProcAddressProc>(getProcAddress->original());
+        if (!realGetProcAddress) {
+            printf("GetProcAddress is not imported; the monitor functions cannot be hidden\n");
+            return 1;
+        }
+    }
     ImportHook swap("gdi32.dll", "SwapBuffers", reinterpret_cast<void*>(CountedSwapBuffers));
     if (!swap.original()) {
         printf("SwapBuffers is not imported; frames cannot be counted\n");
