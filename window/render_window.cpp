@@ -121,25 +121,26 @@ void WriteStartupLog()
     fclose(log);
 }
 
-// True when the screen is to be switched to the child's size: a child 640 or
-// 800 wide (a fixed resolution, the standalone driver's 640 x 480, or a
-// desktop that wide). A desktop-sized child on several monitors spans them
-// all, and no display mode is that size: it is not switched.
+// True when the screen is to be switched to the child's size: a full-screen
+// child 640 or 800 wide (a fixed resolution, the standalone driver's
+// 640 x 480, or a desktop that wide). A desktop-sized child on several
+// monitors spans them all, and no display mode is that size: it is not
+// switched. A preview never changes the user's display.
 bool SwitchesScreen()
 {
-    if (renderWindow.childWidth != 640 && renderWindow.childWidth != 800)
+    if (saverState.isPreview || (renderWindow.childWidth != 640 && renderWindow.childWidth != 800))
         return false;
     return !renderWindow.spansSaverWindow || GetSystemMetrics(SM_CMONITORS) < 2;
 }
 
-// Where the GL child lies in the saver window: a switched full-screen scene
-// at the primary monitor's top-left corner, screen point (0,0), which is not
-// the saver window's corner where other monitors lie left of or above the
-// primary; a preview, or any other, at the saver window's corner.
+// Where the GL child lies in the saver window: a switched scene at the
+// primary monitor's top-left corner, screen point (0,0), which is not the
+// saver window's corner where other monitors lie left of or above the
+// primary; any other at the saver window's corner.
 POINT ChildOrigin(HWND saverWindow)
 {
     POINT origin = {0, 0};
-    if (renderWindow.switchesScreen && !saverState.isPreview)
+    if (renderWindow.switchesScreen)
         ScreenToClient(saverWindow, &origin);
     return origin;
 }

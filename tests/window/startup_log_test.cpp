@@ -160,18 +160,18 @@ TEST_F(StartupLog, StandaloneDriverKeepsAFixedResolution)
     EXPECT_EQ("800x600", SizeText(run.session.childClient));
 }
 
-// A window of this test with a 152 x 112 client area, standing in for the
-// preview area of the display settings.
+// A window of this test with a client area of the given size (152 x 112
+// unless said), standing in for the preview area of the display settings.
 class PreviewParent {
 public:
-    PreviewParent()
+    explicit PreviewParent(int width = 152, int height = 112)
     {
         WNDCLASSA windowClass = {};
         windowClass.lpfnWndProc = DefWindowProcA;
         windowClass.hInstance = GetModuleHandleA(nullptr);
         windowClass.lpszClassName = "PreviewArea";
         RegisterClassA(&windowClass);
-        RECT frame = {0, 0, 152, 112};
+        RECT frame = {0, 0, width, height};
         AdjustWindowRect(&frame, WS_POPUP, FALSE);
         window = CreateWindowExA(0, "PreviewArea", "Preview area", WS_POPUP | WS_VISIBLE, 100,
                                  100, frame.right - frame.left, frame.bottom - frame.top, nullptr,
@@ -210,6 +210,39 @@ TEST_F(StartupLog, PreviewIsAlwaysTheDesktopChoiceWithTheSystemLibrary)
     EXPECT_EQ(ExpectedLog(1012, 152, 112, "opengl32.dll"), log);
     ExpectNoSwitch(session);
     EXPECT_FALSE(PathExists(recorder)) << "the preview probed for a standalone driver";
+}
+
+// A preview area 640 wide, the width at which a full-screen saver switches
+// the display: the preview switches nothing, its GL child lies at its own
+// corner, and a display change leaves the preview where its parent has it.
+TEST_F(StartupLog, WidePreviewStaysInItsAreaAndSwitchesNothing)
+{
+    std::string folder = MakeSaverFolder("wide-preview");
+    PreviewParent parent(640, 480);
+    ASSERT_TRUE(parent.window);
+    char handle[32];
+    wsprintfA(handle, "%lu", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(parent.window)));
+    SaverSession session = StartSaver(folder, std::string("/p ") + handle);
+    ASSERT_TRUE(WaitForGlChild(session, 30000));
+    WatchSaver(session, 300);
+    EXPECT_EQ("640x480", SizeText(session.childClient));
+    EXPECT_EQ(0, session.childOrigin.x);
+    EXPECT_EQ(0, session.childOrigin.y);
+
+    // The system's display-change message, as the preview's parent passes
+    // it on; answered once the preview has handled it.
+    RECT area = {}, before = {}, after = {};
+    GetClientRect(parent.window, &area);
+    MapWindowPoints(parent.window, nullptr, reinterpret_cast<POINT*>(&area), 2);
+    GetWindowRect(session.saverWindow, &before);
+    DWORD_PTR answer = 0;
+    ASSERT_TRUE(SendMessageTimeoutA(session.saverWindow, WM_DISPLAYCHANGE, 32, MAKELPARAM(1024, 768),
+                                    SMTO_ABORTIFHUNG, 10000, &answer));
+    GetWindowRect(session.saverWindow, &after);
+    EXPECT_EQ(RectText(area), RectText(before));
+    EXPECT_EQ(RectText(area), RectText(after)) << "the preview left its area on a display change";
+    EXPECT_EQ(0u, CloseSaver(session));
+    ExpectNoSwitch(session);
 }
 
 // Runs the saver until it draws and closes it: no box, and the end is 0.
