@@ -49,7 +49,7 @@ static RECT ScreenRect()
 // The whole screen's rectangle once the display has changed: the virtual
 // screen where the system reports it (Windows 98 and 2000 on; Wine updates the
 // screen's clip box only some time after the change), else the clip box.
-static RECT ChangedScreenRect()
+RECT WholeScreenRect()
 {
     RECT screen = ScreenRect();
     int width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
@@ -68,7 +68,7 @@ static RECT ChangedScreenRect()
 static void ReadReferenceCursor()
 {
     GetCursorPos(&saverState.referenceCursor);
-    saverState.referenceScreen = ChangedScreenRect();
+    saverState.referenceScreen = WholeScreenRect();
 }
 
 // Puts the full-screen window over the whole screen again, topmost, after a
@@ -76,7 +76,7 @@ static void ReadReferenceCursor()
 // the primary monitor, and other monitors would show the desktop.
 static void CoverScreenAgain(HWND window)
 {
-    RECT screen = ChangedScreenRect();
+    RECT screen = WholeScreenRect();
     SetWindowPos(window, HWND_TOPMOST, screen.left, screen.top, screen.right - screen.left,
                  screen.bottom - screen.top, SWP_NOACTIVATE);
 }
@@ -247,7 +247,7 @@ static void RequestClose(HWND window)
 // the reference was read on, the move starts a new reference instead.
 static void CheckMouseTravel(HWND window)
 {
-    const RECT screen = ChangedScreenRect();
+    const RECT screen = WholeScreenRect();
     const RECT& before = saverState.referenceScreen;
     if (screen.left != before.left || screen.top != before.top || screen.right != before.right ||
         screen.bottom != before.bottom) {

@@ -12,5 +12,9 @@ LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
 // Default handling for messages the hook leaves alone: the close rules.
 LRESULT CALLBACK SaverDefaultProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+// The whole screen, every monitor, as the system has it now (the virtual
+// screen where the system reports it, else the screen's clip box).
+RECT WholeScreenRect();
+
 // The program's hook on the saver window; every program using the framework defines it.
 LRESULT CALLBACK SaverHookProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

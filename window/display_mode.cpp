@@ -3,6 +3,7 @@
 #include <stdlib.h>
 
 #include "render_window.h"
+#include "saver_window.h"
 
 namespace {
 
@@ -42,28 +43,12 @@ void RestoreModeAtExit()
         registered = _onexit(UndoDisplayModeSwitchAtExit) != nullptr;
 }
 
-// The whole screen, every monitor (Windows 98 and 2000 on report it), else
-// the one screen.
-RECT WholeScreen()
-{
-    int width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
-    int height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
-    if (width <= 0 || height <= 0) {
-        RECT screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-        return screen;
-    }
-    RECT screen = {GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN), 0, 0};
-    screen.right = screen.left + width;
-    screen.bottom = screen.top + height;
-    return screen;
-}
-
 // Notes the pointer's confinement, as some other program may have set it.
 void SaveCursorClip()
 {
     CursorClip& clip = clipBeforeSwitch;
     clip.saved = GetClipCursor(&clip.area) != FALSE;
-    RECT screen = WholeScreen();
+    RECT screen = WholeScreenRect();
     clip.free = clip.area.left <= screen.left && clip.area.top <= screen.top &&
                 clip.area.right >= screen.right && clip.area.bottom >= screen.bottom;
 }

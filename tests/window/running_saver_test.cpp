@@ -9,11 +9,12 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "bmp_portable.h"
 #include "box_watcher.h"
 #include "saver_process.h"
 #include "test_paths.h"
@@ -306,40 +307,36 @@ TEST(FailedDriverLoad, EndsQuietlyBeforeAnyGlCall)
 // a 1024 x 768 second head right or left of it, or a second 800 x 600 one
 // below it ----
 
-// A frame the capture library kept, its rows from the top.
+// A frame the capture library kept, read by the saver's own BMP reader.
 struct KeptFrame {
     int width = 0;
     int height = 0;
-    std::vector<unsigned char> bgr;
+    std::vector<unsigned char> rgb;  // rows bottom-up, as the reader gives them
 
-    // Reads a 24-bit BMP as the capture library writes it; false if it cannot.
+    // Reads the file; false if it cannot.
     bool Read(const std::string& path)
     {
-        std::string bytes;
-        if (!ReadFileBytes(path, &bytes) ||
-            bytes.size() < sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER))
+        std::string reason;
+        RgbImage* image = ReadBmpFile(path.c_str(), &reason);
+        if (!image)
             return false;
-        BITMAPINFOHEADER info;
-        memcpy(&info, bytes.data() + sizeof(BITMAPFILEHEADER), sizeof info);
-        const size_t stride = (static_cast<size_t>(info.biWidth) * 3 + 3) & ~static_cast<size_t>(3);
-        const size_t offset = sizeof(BITMAPFILEHEADER) + sizeof info;
-        if (info.biBitCount != 24 || info.biWidth <= 0 || info.biHeight <= 0 ||
-            bytes.size() < offset + stride * info.biHeight)
-            return false;
-        width = info.biWidth;
-        height = info.biHeight;
-        bgr.resize(static_cast<size_t>(width) * height * 3);
-        for (int y = 0; y < height; ++y)
-            memcpy(&bgr[static_cast<size_t>(y) * width * 3],
-                   bytes.data() + offset + stride * (height - 1 - y), static_cast<size_t>(width) * 3);
+        width = image->width;
+        height = image->height;
+        rgb.assign(image->data, image->data + static_cast<size_t>(width) * height * 3);
+        free(image->data);
+        free(image);
         return true;
     }
-    const unsigned char* At(int x, int y) const { return &bgr[(static_cast<size_t>(y) * width + x) * 3]; }
+    // The pixel at x, y counted from the top-left corner.
+    const unsigned char* At(int x, int y) const
+    {
+        return &rgb[(static_cast<size_t>(height - 1 - y) * width + x) * 3];
+    }
     // The model's yellow-green; the stars and the cloud are white, blue and violet.
     bool IsModel(int x, int y) const
     {
         const unsigned char* p = At(x, y);
-        return p[1] > 90 && p[1] > p[0] + 50 && p[2] > 40;
+        return p[1] > 90 && p[1] > p[2] + 50 && p[0] > 40;
     }
     bool IsLit(int x, int y) const
     {
@@ -510,8 +507,9 @@ protected:
                 strayLit += !shown && frame.IsLit(x, y);
             }
         EXPECT_EQ(0, strayLit) << "pixels drawn where no monitor shows the child";
-        if (picture)
+        if (picture) {
             EXPECT_TRUE(CopyFileA(FramePath(lastFrame_).c_str(), TestOutputPath(picture).c_str(), FALSE));
+        }
     }
 
     // Where the GL child lies: over the primary when the screen is switched,
