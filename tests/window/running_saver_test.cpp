@@ -525,6 +525,26 @@ protected:
         return "the GL child lies at " + RectText(child) + ", not " + RectText(wanted);
     }
 
+    // Waits for the saver window to cover the screen as it is now, and checks
+    // that the GL child spans it and each monitor stays covered and shows
+    // its scene.
+    void ExpectFollowsTheScreen(const char* when)
+    {
+        std::vector<RECT> running;
+        RECT screen = {}, saver = {};
+        EXPECT_TRUE(WatchSaverUntil(session_, [&] {
+            running = MonitorRects();
+            SetRectEmpty(&screen);
+            for (const RECT& monitor : running)
+                UnionRect(&screen, &screen, &monitor);
+            GetWindowRect(session_.saverWindow, &saver);
+            return EqualRect(&screen, &saver) && ChildPlaceFault(running).empty();
+        }, 10000)) << when << ": the saver window lies at " << RectText(saver) << ", monitors "
+                   << RectsText(running) << "; " << ChildPlaceFault(running);
+        ASSERT_TRUE(CoveredWhileWatching(1000)) << when;
+        ExpectSceneOnEachMonitor();
+    }
+
     std::vector<RECT> layout_;
     POINT away_ = {1, 0};
     std::string folder_, frames_;
@@ -576,12 +596,67 @@ TEST_P(TwoHeads, EveryMonitorShowsTheSceneUntilTravelOnTheSecondEndsIt)
     EXPECT_EQ(0u, WaitForSaverExit(session_, 15000));
 }
 
+// The device name of the monitor at a rectangle: "\\.\DISPLAY2".
+std::string MonitorDevice(const RECT& rect)
+{
+    MONITORINFOEXA info = {};
+    info.cbSize = sizeof info;
+    GetMonitorInfoA(MonitorFromRect(&rect, MONITOR_DEFAULTTONEAREST), &info);
+    return info.szDevice;
+}
+
+// Another program changes a monitor's mode while the saver runs, then puts
+// it back: each time the saver covers the new screen, its GL child where it
+// belongs and each monitor showing its scene, and it runs on until a key
+// ends it with 0. Wine sets the modes by turning each monitor's output off
+// and on, and the X server moves a pointer on an output turned off onto the
+// nearest other: so the pointer rests at the seam, on the primary's edge
+// beside the second monitor, where those moves stay within a pixel or two,
+// and the monitor that changes is the one away from the X screen's corner,
+// so that no monitor moves on the X screen.
+class TwoHeadsChanged : public TwoHeads {};
+
+TEST_P(TwoHeadsChanged, FollowsADisplayChangeByAnotherProgram)
+{
+    const RECT& primary = layout_[0];
+    const std::string changing = MonitorDevice(layout_[away_.x < 0 ? 0 : 1]);
+    ASSERT_TRUE(PlacePointer({away_.x > 0 ? primary.right - 1 : away_.x < 0 ? primary.left : 100,
+                              away_.y > 0 ? primary.bottom - 1 : 100}));
+    session_ = StartSaver(folder_, "/s");
+    ASSERT_TRUE(WaitForGlChild(session_, 30000));
+    ASSERT_TRUE(CoveredWhileWatching(1000));
+
+    DEVMODEA before = {};
+    before.dmSize = sizeof before;
+    ASSERT_TRUE(EnumDisplaySettingsA(changing.c_str(), ENUM_CURRENT_SETTINGS, &before)) << changing;
+    ASSERT_TRUE(before.dmFields & DM_POSITION) << "no place given for " << changing;
+    // The new size at the monitor's present place.
+    DEVMODEA mode = before;
+    const bool at800 = mode.dmPelsWidth == 800;
+    mode.dmPelsWidth = at800 ? 640 : 800;
+    mode.dmPelsHeight = at800 ? 480 : 600;
+    ASSERT_EQ(DISP_CHANGE_SUCCESSFUL,
+              ChangeDisplaySettingsExA(changing.c_str(), &mode, nullptr, 0, nullptr)) << changing;
+    ExpectFollowsTheScreen("after the change");
+    ASSERT_EQ(DISP_CHANGE_SUCCESSFUL,
+              ChangeDisplaySettingsExA(changing.c_str(), &before, nullptr, 0, nullptr)) << changing;
+    ExpectFollowsTheScreen("after the monitor was put back");
+    ASSERT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(session_.process.process, 0))
+        << "the saver ended by itself";
+    SendKey(VK_SPACE);
+    EXPECT_EQ(0u, WaitForSaverExit(session_, 15000));
+}
+
 const TwoHeadsCase kTwoHeadsCases[] = {
     {"DesktopRes", 1012, false},
     {"At640x480", 1013, true},
 };
 
 INSTANTIATE_TEST_SUITE_P(Resolution, TwoHeads, ::testing::ValuesIn(kTwoHeadsCases),
+                         [](const ::testing::TestParamInfo<TwoHeadsCase>& info) {
+                             return std::string(info.param.name);
+                         });
+INSTANTIATE_TEST_SUITE_P(Resolution, TwoHeadsChanged, ::testing::Values(kTwoHeadsCases[0]),
                          [](const ::testing::TestParamInfo<TwoHeadsCase>& info) {
                              return std::string(info.param.name);
                          });
