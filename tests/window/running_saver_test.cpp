@@ -132,6 +132,36 @@ TEST_F(RunningSaver, MouseTravelOverFourPixelsEndsIt)
     ExpectTeardown("exit");
 }
 
+// Travel while the saver is still starting (held inside its window
+// creation) counts from where the pointer was when it started: one pixel
+// more, once it draws, ends it.
+TEST_F(RunningSaver, TravelWhileStartingCounts)
+{
+    HANDLE hold = CreateEventA(nullptr, TRUE, FALSE, "running-saver-hold");
+    ASSERT_NE(nullptr, hold);
+    ScopedVariable holdName("GL_RECORDER_HOLD", "running-saver-hold");
+    session_ = StartSaver(folder_, "/s");
+    const bool held = WatchSaverUntil(session_, [&] {
+        return !LinesStartingWith(ReadRecorderFile(recorder_), "wglCreateContext(").empty();
+    }, 30000);
+    POINT before = {}, now = {};
+    GetCursorPos(&before);
+    if (held) {
+        EXPECT_EQ(0u, Xdotool("mousemove_relative -- 3 1"));
+        EXPECT_TRUE(WatchSaverUntil(session_, [&] {
+            GetCursorPos(&now);
+            return now.x != before.x;
+        }, 5000)) << "the pointer did not move";
+    }
+    SetEvent(hold);
+    CloseHandle(hold);
+    ASSERT_TRUE(held) << "the saver never made its context";
+    ASSERT_TRUE(WaitForGlChild(session_, 30000));
+    ASSERT_EQ(0u, Xdotool("mousemove_relative -- 1 0"));
+    EXPECT_EQ(0u, WaitForSaverExit(session_, 15000))
+        << "the travel made while the saver started was not counted";
+}
+
 // ---- The display turned off by Windows (Vista and later) while the saver
 // runs. Wine never sends this notification, so these tests deliver it the
 // way Windows does (its data written into the saver's process, the message

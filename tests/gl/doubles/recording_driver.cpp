@@ -9,6 +9,8 @@
 // starts with the milliseconds since the process started: "attach" when
 // loaded, each wgl* call as logged, and when unloaded "gl calls N" (the GL
 // entries are only counted then) and "detach FreeLibrary" or "detach exit".
+// When GL_RECORDER_HOLD names an event, wglCreateContext waits, once logged,
+// until the test sets it: the saver is then inside its window creation.
 #define _GDI32_  // declare the gl* and wgl* functions without dllimport: defined here
 #include <windows.h>
 #include <GL/gl.h>
@@ -301,11 +303,26 @@ EXPORT void WINAPI RecorderForceResult(const char* wglName, INT_PTR result)
     slot->result = result;
 }
 
+// Waits for the event GL_RECORDER_HOLD names, if any (a minute at most).
+void HoldIfAsked()
+{
+    char name[MAX_PATH];
+    DWORD length = GetEnvironmentVariableA("GL_RECORDER_HOLD", name, sizeof name);
+    if (!length || length >= sizeof name)
+        return;
+    HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, name);
+    if (!event)
+        return;
+    WaitForSingleObject(event, 60000);
+    CloseHandle(event);
+}
+
 // The wgl* exports.
 
 EXPORT HGLRC WINAPI wglCreateContext(HDC dc)
 {
     Record("wglCreateContext(%s)", Handle(dc));
+    HoldIfAsked();
     INT_PTR result;
     if (Forced("wglCreateContext", result))
         return reinterpret_cast<HGLRC>(result);
