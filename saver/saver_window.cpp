@@ -73,12 +73,13 @@ static void ReadReferenceCursor()
 
 // Puts the full-screen window over the whole screen again, topmost, after a
 // display change: the window stays where it was, or the system shrinks it to
-// the primary monitor, and other monitors would show the desktop.
+// the primary monitor, and other monitors would show the desktop. The old
+// picture is not copied to the new place: all of it is painted again.
 static void CoverScreenAgain(HWND window)
 {
     RECT screen = WholeScreenRect();
     SetWindowPos(window, HWND_TOPMOST, screen.left, screen.top, screen.right - screen.left,
-                 screen.bottom - screen.top, SWP_NOACTIVATE);
+                 screen.bottom - screen.top, SWP_NOACTIVATE | SWP_NOCOPYBITS);
 }
 
 // Dispatches the thread's messages until the quit message; returns its exit code.

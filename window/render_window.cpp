@@ -162,8 +162,9 @@ void PlaceChildWindow(HWND saverWindow)
         renderWindow.childWidth = client.right;
         renderWindow.childHeight = client.bottom;
     }
+    // The next frame draws all of it: the old picture is not copied over.
     SetWindowPos(child, nullptr, origin.x, origin.y, renderWindow.childWidth,
-                 renderWindow.childHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+                 renderWindow.childHeight, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
     const int hadViews = monitorViews.count;
     ReadMonitorViews(child);
     // Back to one scene over the whole child: its viewport again.

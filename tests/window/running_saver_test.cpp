@@ -575,6 +575,37 @@ protected:
         ExpectSceneOnEachMonitor();
     }
 
+    // Sets a monitor's mode to the other of 800 x 600 and 640 x 480 (1024 x
+    // 768 becomes 800 x 600) at its present place, as another program would;
+    // its mode before in *before.
+    void ChangeMonitorMode(const std::string& device, DEVMODEA* before)
+    {
+        *before = {};
+        before->dmSize = sizeof *before;
+        ASSERT_TRUE(EnumDisplaySettingsA(device.c_str(), ENUM_CURRENT_SETTINGS, before)) << device;
+        ASSERT_TRUE(before->dmFields & DM_POSITION) << "no place given for " << device;
+        DEVMODEA mode = *before;
+        const bool at800 = mode.dmPelsWidth == 800;
+        mode.dmPelsWidth = at800 ? 640 : 800;
+        mode.dmPelsHeight = at800 ? 480 : 600;
+        ASSERT_EQ(DISP_CHANGE_SUCCESSFUL,
+                  ChangeDisplaySettingsExA(device.c_str(), &mode, nullptr, 0, nullptr)) << device;
+    }
+
+    // "" while the saver answers a message within 5 seconds, or once it has
+    // ended with 0; else what it did.
+    std::string HangFault()
+    {
+        DWORD_PTR result = 0;
+        if (SendMessageTimeoutA(session_.saverWindow, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result))
+            return "";
+        if (WaitForSingleObject(session_.process.process, 5000) != WAIT_OBJECT_0)
+            return "the saver does not answer";
+        DWORD code = STILL_ACTIVE;
+        GetExitCodeProcess(session_.process.process, &code);
+        return code == 0 ? "" : "the saver ended with " + std::to_string(code);
+    }
+
     std::vector<RECT> layout_;
     POINT away_ = {1, 0};
     std::string folder_, frames_;
@@ -656,17 +687,8 @@ TEST_P(TwoHeadsChanged, FollowsADisplayChangeByAnotherProgram)
     ASSERT_TRUE(WaitForGlChild(session_, 30000));
     ASSERT_TRUE(CoveredWhileWatching(1000));
 
-    DEVMODEA before = {};
-    before.dmSize = sizeof before;
-    ASSERT_TRUE(EnumDisplaySettingsA(changing.c_str(), ENUM_CURRENT_SETTINGS, &before)) << changing;
-    ASSERT_TRUE(before.dmFields & DM_POSITION) << "no place given for " << changing;
-    // The new size at the monitor's present place.
-    DEVMODEA mode = before;
-    const bool at800 = mode.dmPelsWidth == 800;
-    mode.dmPelsWidth = at800 ? 640 : 800;
-    mode.dmPelsHeight = at800 ? 480 : 600;
-    ASSERT_EQ(DISP_CHANGE_SUCCESSFUL,
-              ChangeDisplaySettingsExA(changing.c_str(), &mode, nullptr, 0, nullptr)) << changing;
+    DEVMODEA before;
+    ASSERT_NO_FATAL_FAILURE(ChangeMonitorMode(changing, &before));
     ExpectFollowsTheScreen("after the change");
     ASSERT_EQ(DISP_CHANGE_SUCCESSFUL,
               ChangeDisplaySettingsExA(changing.c_str(), &before, nullptr, 0, nullptr)) << changing;
@@ -674,6 +696,32 @@ TEST_P(TwoHeadsChanged, FollowsADisplayChangeByAnotherProgram)
     ASSERT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(session_.process.process, 0))
         << "the saver ended by itself";
     SendKey(VK_SPACE);
+    EXPECT_EQ(0u, WaitForSaverExit(session_, 15000));
+}
+
+// At 640 x 480, another program changes the second monitor's mode and puts
+// it back. Wine then sets every monitor to its stored mode, which undoes the
+// saver's switch, and the X server may move the pointer from monitor to
+// monitor, which the saver takes for travel; on the left layout the change
+// moves the X screen's corner, and the saver's windows with it. However it
+// goes, the saver answers messages all through and ends with 0: by that
+// travel, or on a key.
+class TwoHeadsSwitched : public TwoHeads {};
+
+TEST_P(TwoHeadsSwitched, AnswersThroughAChangeByAnotherProgram)
+{
+    const std::string changing = MonitorDevice(layout_[1]);
+    session_ = StartSaver(folder_, "/s");
+    ASSERT_TRUE(WaitForGlChild(session_, 30000));
+    ASSERT_TRUE(CoveredWhileWatching(1000));
+    DEVMODEA before;
+    ASSERT_NO_FATAL_FAILURE(ChangeMonitorMode(changing, &before));
+    ASSERT_EQ("", HangFault()) << "after the change";
+    ASSERT_EQ(DISP_CHANGE_SUCCESSFUL,
+              ChangeDisplaySettingsExA(changing.c_str(), &before, nullptr, 0, nullptr)) << changing;
+    ASSERT_EQ("", HangFault()) << "after the monitor was put back";
+    if (WaitForSingleObject(session_.process.process, 0) == WAIT_TIMEOUT)
+        SendKey(VK_SPACE);
     EXPECT_EQ(0u, WaitForSaverExit(session_, 15000));
 }
 
@@ -687,6 +735,10 @@ INSTANTIATE_TEST_SUITE_P(Resolution, TwoHeads, ::testing::ValuesIn(kTwoHeadsCase
                              return std::string(info.param.name);
                          });
 INSTANTIATE_TEST_SUITE_P(Resolution, TwoHeadsChanged, ::testing::Values(kTwoHeadsCases[0]),
+                         [](const ::testing::TestParamInfo<TwoHeadsCase>& info) {
+                             return std::string(info.param.name);
+                         });
+INSTANTIATE_TEST_SUITE_P(Resolution, TwoHeadsSwitched, ::testing::Values(kTwoHeadsCases[1]),
                          [](const ::testing::TestParamInfo<TwoHeadsCase>& info) {
                              return std::string(info.param.name);
                          });
