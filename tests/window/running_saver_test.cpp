@@ -699,13 +699,13 @@ TEST_P(TwoHeadsChanged, FollowsADisplayChangeByAnotherProgram)
     EXPECT_EQ(0u, WaitForSaverExit(session_, 15000));
 }
 
-// At 640 x 480, another program changes the second monitor's mode and puts
-// it back. Wine then sets every monitor to its stored mode, which undoes the
-// saver's switch, and the X server may move the pointer from monitor to
-// monitor, which the saver takes for travel; on the left layout the change
-// moves the X screen's corner, and the saver's windows with it. However it
-// goes, the saver answers messages all through and ends with 0: by that
-// travel, or on a key.
+// At 640 x 480, another program changes the second monitor's mode. Wine
+// then sets the primary to its stored mode, which undoes the saver's switch,
+// and the X server may move the pointer from monitor to monitor, which the
+// saver takes for travel; on the left layout the change moves the X screen's
+// corner, and the saver's windows with it. However it goes, the saver answers
+// messages and ends with 0 (by that travel, or on a key), and its end puts
+// the primary back as it was.
 class TwoHeadsSwitched : public TwoHeads {};
 
 TEST_P(TwoHeadsSwitched, AnswersThroughAChangeByAnotherProgram)
@@ -717,12 +717,18 @@ TEST_P(TwoHeadsSwitched, AnswersThroughAChangeByAnotherProgram)
     DEVMODEA before;
     ASSERT_NO_FATAL_FAILURE(ChangeMonitorMode(changing, &before));
     ASSERT_EQ("", HangFault()) << "after the change";
-    ASSERT_EQ(DISP_CHANGE_SUCCESSFUL,
-              ChangeDisplaySettingsExA(changing.c_str(), &before, nullptr, 0, nullptr)) << changing;
-    ASSERT_EQ("", HangFault()) << "after the monitor was put back";
     if (WaitForSingleObject(session_.process.process, 0) == WAIT_TIMEOUT)
         SendKey(VK_SPACE);
     EXPECT_EQ(0u, WaitForSaverExit(session_, 15000));
+    // The saver undid its switch: the primary as it was. The second monitor
+    // is the other program's to put back.
+    std::vector<RECT> after;
+    EXPECT_TRUE(WatchSaverUntil(session_, [&] {
+        after = MonitorRects();
+        return !after.empty() && EqualRect(&after[0], &layout_[0]);
+    }, 10000)) << RectsText(after);
+    EXPECT_EQ(DISP_CHANGE_SUCCESSFUL,
+              ChangeDisplaySettingsExA(changing.c_str(), nullptr, nullptr, 0, nullptr));
 }
 
 const TwoHeadsCase kTwoHeadsCases[] = {
