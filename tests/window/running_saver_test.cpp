@@ -398,6 +398,15 @@ std::string SceneFault(const KeptFrame& frame, const RECT& part)
     return "";
 }
 
+// The screen the monitors make up: the smallest rectangle holding them all.
+RECT ScreenOf(const std::vector<RECT>& monitors)
+{
+    RECT screen = {};
+    for (const RECT& monitor : monitors)
+        UnionRect(&screen, &screen, &monitor);
+    return screen;
+}
+
 // The libraries Wine takes for the saver program before its own.
 const char kSaverDllOverrides[] = "Software\\Wine\\AppDefaults\\opengl.scr\\DllOverrides";
 
@@ -564,9 +573,7 @@ protected:
         RECT screen = {}, saver = {};
         EXPECT_TRUE(WatchSaverUntil(session_, [&] {
             running = MonitorRects();
-            SetRectEmpty(&screen);
-            for (const RECT& monitor : running)
-                UnionRect(&screen, &screen, &monitor);
+            screen = ScreenOf(running);
             GetWindowRect(session_.saverWindow, &saver);
             return EqualRect(&screen, &saver) && ChildPlaceFault(running).empty();
         }, 10000)) << when << ": the saver window lies at " << RectText(saver) << ", monitors "
@@ -626,8 +633,7 @@ TEST_P(TwoHeads, EveryMonitorShowsTheSceneUntilTravelOnTheSecondEndsIt)
     // switched, else on each monitor.
     std::vector<RECT> running = MonitorRects();
     ASSERT_EQ(2u, running.size()) << RectsText(running);
-    RECT screen = {}, saver = {};
-    UnionRect(&screen, &running[0], &running[1]);
+    RECT screen = ScreenOf(running), saver = {};
     GetWindowRect(session_.saverWindow, &saver);
     EXPECT_EQ(RectText(screen), RectText(saver));
     if (GetParam().switches)
@@ -731,22 +737,22 @@ TEST_P(TwoHeadsSwitched, AnswersThroughAChangeByAnotherProgram)
               ChangeDisplaySettingsExA(changing.c_str(), nullptr, nullptr, 0, nullptr));
 }
 
+// A case's name in the test's name.
+std::string CaseName(const ::testing::TestParamInfo<TwoHeadsCase>& info)
+{
+    return info.param.name;
+}
+
 const TwoHeadsCase kTwoHeadsCases[] = {
     {"DesktopRes", 1012, false},
     {"At640x480", 1013, true},
 };
 
 INSTANTIATE_TEST_SUITE_P(Resolution, TwoHeads, ::testing::ValuesIn(kTwoHeadsCases),
-                         [](const ::testing::TestParamInfo<TwoHeadsCase>& info) {
-                             return std::string(info.param.name);
-                         });
+                         CaseName);
 INSTANTIATE_TEST_SUITE_P(Resolution, TwoHeadsChanged, ::testing::Values(kTwoHeadsCases[0]),
-                         [](const ::testing::TestParamInfo<TwoHeadsCase>& info) {
-                             return std::string(info.param.name);
-                         });
+                         CaseName);
 INSTANTIATE_TEST_SUITE_P(Resolution, TwoHeadsSwitched, ::testing::Values(kTwoHeadsCases[1]),
-                         [](const ::testing::TestParamInfo<TwoHeadsCase>& info) {
-                             return std::string(info.param.name);
-                         });
+                         CaseName);
 
 }  // namespace
