@@ -454,6 +454,18 @@ protected:
 
     void TearDown() override { RegDeleteKeyA(HKEY_CURRENT_USER, kSaverDllOverrides); }
 
+    // Why no GL child was found: the saver's box, or its exit code when it
+    // has ended.
+    std::string StartFault()
+    {
+        if (HWND box = FindMessageBox(session_.processId))
+            return "the saver shows " + MessageBoxText(box);
+        DWORD code = STILL_ACTIVE;
+        GetExitCodeProcess(session_.process.process, &code);
+        return code == STILL_ACTIVE ? "the saver still runs without its GL child"
+                                    : "the saver ended with " + std::to_string(code);
+    }
+
     // Lets the saver run for ms, checking every tenth of a second that it
     // covers every monitor; false, having said what showed, when it did not.
     bool CoveredWhileWatching(DWORD ms)
@@ -626,7 +638,7 @@ TEST_P(TwoHeads, EveryMonitorShowsTheSceneUntilTravelOnTheSecondEndsIt)
     const RECT second = layout_[1];
     ASSERT_TRUE(PlacePointer({(second.left + second.right) / 2, (second.top + second.bottom) / 2}));
     session_ = StartSaver(folder_, "/s");
-    ASSERT_TRUE(WaitForGlChild(session_, 30000));
+    ASSERT_TRUE(WaitForGlChild(session_, 30000)) << StartFault();
     ASSERT_TRUE(CoveredWhileWatching(1500));
 
     // The saver window is the whole screen; the scene on the primary when
@@ -690,7 +702,7 @@ TEST_P(TwoHeadsChanged, FollowsADisplayChangeByAnotherProgram)
     ASSERT_TRUE(PlacePointer({away_.x > 0 ? primary.right - 1 : away_.x < 0 ? primary.left : 100,
                               away_.y > 0 ? primary.bottom - 1 : 100}));
     session_ = StartSaver(folder_, "/s");
-    ASSERT_TRUE(WaitForGlChild(session_, 30000));
+    ASSERT_TRUE(WaitForGlChild(session_, 30000)) << StartFault();
     ASSERT_TRUE(CoveredWhileWatching(1000));
 
     DEVMODEA before;
@@ -718,7 +730,7 @@ TEST_P(TwoHeadsSwitched, AnswersThroughAChangeByAnotherProgram)
 {
     const std::string changing = MonitorDevice(layout_[1]);
     session_ = StartSaver(folder_, "/s");
-    ASSERT_TRUE(WaitForGlChild(session_, 30000));
+    ASSERT_TRUE(WaitForGlChild(session_, 30000)) << StartFault();
     ASSERT_TRUE(CoveredWhileWatching(1000));
     DEVMODEA before;
     ASSERT_NO_FATAL_FAILURE(ChangeMonitorMode(changing, &before));
